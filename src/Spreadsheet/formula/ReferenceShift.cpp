@@ -1,0 +1,197 @@
+#include "ReferenceShift.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "CellAddress.h"
+#include "FormulaReferences.h"
+
+namespace zentora::spreadsheet {
+
+namespace {
+
+constexpr std::string_view kReferenceError = "#REF!";
+
+// Simple case folding, code point by code point (full folding would equate "ß" and "ss").
+std::string FoldCase(std::string_view name) {
+  const auto text =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), static_cast<std::int32_t>(name.size())));
+  icu::UnicodeString folded;
+  for (std::int32_t pos = 0; pos < text.length(); pos = text.moveIndex32(pos, 1)) {
+    folded.append(u_foldCase(text.char32At(pos), U_FOLD_CASE_DEFAULT));
+  }
+  std::string result;
+  folded.toUTF8String(result);
+  return result;
+}
+
+std::string RenderCorner(const ReferenceCorner& corner) {
+  std::string text;
+  if (corner.column != 0) {
+    if (corner.columnAbsolute) text += '$';
+    text += ColumnLetters(corner.column);
+  }
+  if (corner.row != 0) {
+    if (corner.rowAbsolute) text += '$';
+    text += std::to_string(corner.row);
+  }
+  return text;
+}
+
+std::string RenderArea(const FormulaReference& reference) {
+  std::string text = RenderCorner(reference.first);
+  if (reference.kind != AreaKind::Cell) text += ':' + RenderCorner(reference.last);
+  return text;
+}
+
+enum class Outcome { Kept, Moved, Invalid };
+
+// Copies `formula`, replacing the area of each reference that `change` moved (after changing the
+// reference in place) or invalidated; the sheet prefix and all other text stay byte for byte.
+template <typename Change>
+Rewrite RewriteReferences(std::string_view formula, Change change) {
+  Rewrite result;
+  std::size_t copied = 0;
+  for (FormulaReference& reference : FindReferences(formula)) {
+    const Outcome outcome = change(reference);
+    if (outcome == Outcome::Kept) continue;
+    result.text.append(formula.substr(copied, reference.areaBegin - copied));
+    result.text += outcome == Outcome::Invalid ? std::string(kReferenceError) : RenderArea(reference);
+    copied = reference.end;
+    result.changed = true;
+  }
+  if (!result.changed) {
+    result.text = std::string(formula);
+    return result;
+  }
+  result.text.append(formula.substr(copied));
+  return result;
+}
+
+// Applies the deletion to the rows of a cell or a range of cells or rows.
+Outcome ShiftRows(FormulaReference& reference, const RowDeletion& deletion) {
+  if (reference.kind == AreaKind::ColumnRange || reference.kind == AreaKind::Error) return Outcome::Kept;
+  const bool upward = reference.first.row > reference.last.row;
+  const RowSpan before{std::min(reference.first.row, reference.last.row),
+                       std::max(reference.first.row, reference.last.row)};
+  const auto after = ShiftRowSpan(before, deletion);
+  if (!after) return Outcome::Invalid;
+  if (*after == before) return Outcome::Kept;
+  (upward ? reference.last : reference.first).row = after->first;
+  (upward ? reference.first : reference.last).row = after->last;
+  return Outcome::Moved;
+}
+
+// Moves one corner's relative parts; false when that puts it off the sheet.
+bool Translate(ReferenceCorner& corner, std::int32_t rows, std::int32_t columns) {
+  if (corner.column != 0 && !corner.columnAbsolute) {
+    corner.column += columns;
+    if (corner.column < 1 || corner.column > kMaxColumn) return false;
+  }
+  if (corner.row != 0 && !corner.rowAbsolute) {
+    corner.row += rows;
+    if (corner.row < 1 || corner.row > kMaxRow) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SheetOrder::SheetOrder(const std::vector<std::string>& names) {
+  folded_.reserve(names.size());
+  for (const std::string& name : names) folded_.push_back(FoldCase(name));
+}
+
+std::optional<std::size_t> SheetOrder::Position(std::string_view name) const {
+  const auto found = std::find(folded_.begin(), folded_.end(), FoldCase(name));
+  if (found == folded_.end()) return std::nullopt;
+  return static_cast<std::size_t>(found - folded_.begin());
+}
+
+bool SheetOrder::SameName(std::string_view a, std::string_view b) {
+  return a == b || FoldCase(a) == FoldCase(b);
+}
+
+std::optional<RowSpan> ShiftRowSpan(RowSpan span, const RowDeletion& deletion) {
+  const std::int32_t count = deletion.count();
+  if (span.last < deletion.firstRow) return span;
+  const bool reachesSheetEnd = span.last == kMaxRow && span.first < span.last;
+  RowSpan after;
+  if (span.first > deletion.lastRow) {
+    after = {span.first - count, span.last - count};
+  } else if (span.first >= deletion.firstRow && span.last <= deletion.lastRow) {
+    return std::nullopt;
+  } else {
+    after.first = std::min(span.first, deletion.firstRow);
+    after.last = span.last > deletion.lastRow ? span.last - count : deletion.firstRow - 1;
+  }
+  if (reachesSheetEnd) after.last = kMaxRow;
+  return after;
+}
+
+Rewrite ShiftFormulaForRowDeletion(std::string_view formula, std::string_view home,
+                                   const RowDeletion& deletion, const SheetOrder& sheets) {
+  const std::string deletedSheet = FoldCase(deletion.sheet);
+  const bool homeIsDeletedSheet = !home.empty() && FoldCase(home) == deletedSheet;
+  const auto deletedPosition = sheets.Position(deletion.sheet);
+  const auto refersToDeletedSheet = [&](const FormulaReference& reference) {
+    if (reference.external) return false;
+    if (!reference.hasSheet) return homeIsDeletedSheet;
+    if (reference.firstSheet == reference.lastSheet) return FoldCase(reference.firstSheet) == deletedSheet;
+    const auto first = sheets.Position(reference.firstSheet);
+    const auto last = sheets.Position(reference.lastSheet);
+    return first && last && deletedPosition && std::min(*first, *last) <= *deletedPosition &&
+           *deletedPosition <= std::max(*first, *last);
+  };
+  return RewriteReferences(formula, [&](FormulaReference& reference) {
+    return refersToDeletedSheet(reference) ? ShiftRows(reference, deletion) : Outcome::Kept;
+  });
+}
+
+Rewrite TranslateFormula(std::string_view formula, std::int32_t rows, std::int32_t columns) {
+  return RewriteReferences(formula, [&](FormulaReference& reference) {
+    if (reference.kind == AreaKind::Error) return Outcome::Kept;
+    const FormulaReference before = reference;
+    if (!Translate(reference.first, rows, columns) || !Translate(reference.last, rows, columns)) {
+      return Outcome::Invalid;
+    }
+    const bool same = reference.first.row == before.first.row &&
+                      reference.first.column == before.first.column &&
+                      reference.last.row == before.last.row && reference.last.column == before.last.column;
+    return same ? Outcome::Kept : Outcome::Moved;
+  });
+}
+
+Rewrite ShiftRangeListForRowDeletion(std::string_view ranges, const RowDeletion& deletion) {
+  Rewrite result;
+  std::size_t pos = 0;
+  while (pos < ranges.size()) {
+    const std::size_t space = std::min(ranges.find(' ', pos), ranges.size());
+    const std::string_view entry = ranges.substr(pos, space - pos);
+    pos = space + 1;
+    if (entry.empty()) continue;
+    std::string kept(entry);
+    if (auto range = ParseCellRange(entry)) {
+      const auto rows = ShiftRowSpan({range->firstRow, range->lastRow}, deletion);
+      if (!rows) {
+        result.changed = true;
+        continue;
+      }
+      if (rows->first != range->firstRow || rows->last != range->lastRow) {
+        range->firstRow = rows->first;
+        range->lastRow = rows->last;
+        kept = FormatCellRange(*range);
+        result.changed = true;
+      }
+    }
+    if (!result.text.empty()) result.text += ' ';
+    result.text += kept;
+  }
+  if (!result.changed) result.text = std::string(ranges);
+  return result;
+}
+
+}  // namespace zentora::spreadsheet
