@@ -4,7 +4,7 @@
 #include <charconv>
 #include <optional>
 
-#include "CellAddress.h"
+#include "../Address.h"
 
 namespace zentora::spreadsheet {
 
@@ -15,8 +15,22 @@ constexpr std::array<std::string_view, 16> kErrorLiterals = {
     "#NULL!",  "#DIV/0!", "#VALUE!", "#REF!",     "#NAME?",    "#NUM!",     "#N/A",   "#GETTING_DATA",
     "#SPILL!", "#CALC!",  "#FIELD!", "#BLOCKED!", "#UNKNOWN!", "#CONNECT!", "#BUSY!", "#PYTHON!"};
 
+constexpr auto kLastRow = static_cast<std::int32_t>(kMaxRows);
+constexpr auto kLastColumn = static_cast<std::int32_t>(kMaxColumns);
+
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Column number of letters "A" to "XFD" in either case; 0 when the text is no column of the sheet.
+std::int32_t ColumnNumber(std::string_view letters) {
+  if (letters.empty() || letters.size() > 3) return 0;
+  std::int32_t column = 0;
+  for (const char c : letters) {
+    if (!IsAsciiLetter(c)) return 0;
+    column = column * 26 + ((c | 0x20) - 'a' + 1);
+  }
+  return column <= kLastColumn ? column : 0;
+}
 
 // Bytes that may stand in a name, a function name, an unquoted sheet name, a number or an address.
 bool IsWordByte(char c) {
@@ -46,7 +60,7 @@ std::optional<ReferenceCorner> ParseCorner(std::string_view word, CornerShape sh
   }
   if (pos >= word.size() || word[pos] < '1' || word[pos] > '9') return std::nullopt;
   const auto [end, error] = std::from_chars(word.data() + pos, word.data() + word.size(), corner.row);
-  if (error != std::errc() || end != word.data() + word.size() || corner.row > kMaxRow) return std::nullopt;
+  if (error != std::errc() || end != word.data() + word.size() || corner.row > kLastRow) return std::nullopt;
   return corner;
 }
 

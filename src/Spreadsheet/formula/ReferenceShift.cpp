@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "CellAddress.h"
+#include "../Address.h"
+#include "../Error.h"
 #include "FormulaReferences.h"
 
 namespace zentora::spreadsheet {
@@ -14,6 +15,8 @@ namespace zentora::spreadsheet {
 namespace {
 
 constexpr std::string_view kReferenceError = "#REF!";
+constexpr auto kLastRow = static_cast<std::int32_t>(kMaxRows);
+constexpr auto kLastColumn = static_cast<std::int32_t>(kMaxColumns);
 
 // Simple case folding, code point by code point (full folding would equate "ß" and "ss").
 std::string FoldCase(std::string_view name) {
@@ -32,7 +35,7 @@ std::string RenderCorner(const ReferenceCorner& corner) {
   std::string text;
   if (corner.column != 0) {
     if (corner.columnAbsolute) text += '$';
-    text += ColumnLetters(corner.column);
+    text += ColumnLetters(static_cast<std::uint32_t>(corner.column));
   }
   if (corner.row != 0) {
     if (corner.rowAbsolute) text += '$';
@@ -89,11 +92,11 @@ Outcome ShiftRows(FormulaReference& reference, const RowDeletion& deletion) {
 bool Translate(ReferenceCorner& corner, std::int32_t rows, std::int32_t columns) {
   if (corner.column != 0 && !corner.columnAbsolute) {
     corner.column += columns;
-    if (corner.column < 1 || corner.column > kMaxColumn) return false;
+    if (corner.column < 1 || corner.column > kLastColumn) return false;
   }
   if (corner.row != 0 && !corner.rowAbsolute) {
     corner.row += rows;
-    if (corner.row < 1 || corner.row > kMaxRow) return false;
+    if (corner.row < 1 || corner.row > kLastRow) return false;
   }
   return true;
 }
@@ -118,7 +121,7 @@ bool SheetOrder::SameName(std::string_view a, std::string_view b) {
 std::optional<RowSpan> ShiftRowSpan(RowSpan span, const RowDeletion& deletion) {
   const std::int32_t count = deletion.count();
   if (span.last < deletion.firstRow) return span;
-  const bool reachesSheetEnd = span.last == kMaxRow && span.first < span.last;
+  const bool reachesSheetEnd = span.last == kLastRow && span.first < span.last;
   RowSpan after;
   if (span.first > deletion.lastRow) {
     after = {span.first - count, span.last - count};
@@ -128,7 +131,7 @@ std::optional<RowSpan> ShiftRowSpan(RowSpan span, const RowDeletion& deletion) {
     after.first = std::min(span.first, deletion.firstRow);
     after.last = span.last > deletion.lastRow ? span.last - count : deletion.firstRow - 1;
   }
-  if (reachesSheetEnd) after.last = kMaxRow;
+  if (reachesSheetEnd) after.last = kLastRow;
   return after;
 }
 
@@ -174,16 +177,24 @@ Rewrite ShiftRangeListForRowDeletion(std::string_view ranges, const RowDeletion&
     pos = space + 1;
     if (entry.empty()) continue;
     std::string kept(entry);
-    if (auto range = ParseCellRange(entry)) {
-      const auto rows = ShiftRowSpan({range->firstRow, range->lastRow}, deletion);
+    std::optional<CellRange> range;
+    try {
+      range = ParseRangeAddress(entry);
+    } catch (const Error&) {
+      // Not a plain range (a name, a stray token): kept as it is.
+    }
+    if (range) {
+      const auto rows = ShiftRowSpan(
+          {static_cast<std::int32_t>(range->firstRow), static_cast<std::int32_t>(range->lastRow)}, deletion);
       if (!rows) {
         result.changed = true;
         continue;
       }
-      if (rows->first != range->firstRow || rows->last != range->lastRow) {
-        range->firstRow = rows->first;
-        range->lastRow = rows->last;
-        kept = FormatCellRange(*range);
+      if (static_cast<std::uint32_t>(rows->first) != range->firstRow ||
+          static_cast<std::uint32_t>(rows->last) != range->lastRow) {
+        range->firstRow = static_cast<std::uint32_t>(rows->first);
+        range->lastRow = static_cast<std::uint32_t>(rows->last);
+        kept = RangeReference(*range);
         result.changed = true;
       }
     }

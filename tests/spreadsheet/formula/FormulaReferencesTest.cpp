@@ -1,4 +1,4 @@
-#include "formula/FormulaReferences.h"
+#include "Spreadsheet/formula/FormulaReferences.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,13 @@
-#include "formula/ReferenceShift.h"
+#include "Spreadsheet/formula/ReferenceShift.h"
 
 #include <gtest/gtest.h>
 
-#include "formula/CellAddress.h"
+#include "Spreadsheet/Address.h"
 
 namespace zentora::spreadsheet {
 namespace {
 
+constexpr auto kLastRow = static_cast<std::int32_t>(kMaxRows);
 const SheetOrder kSheets({"Intro", "Bob's Records", "Summary", "Jan", "Feb", "Mar"});
 // Rows 5 and 6 go; row 7 becomes row 5.
 const RowDeletion kDeletion{"Bob's Records", 5, 6};
@@ -105,8 +106,8 @@ TEST(RowSpanTest, MovesShrinksOrDropsSpans) {
   EXPECT_EQ(ShiftRowSpan({4, 5}, deletion), (RowSpan{4, 4}));
   EXPECT_EQ(ShiftRowSpan({6, 8}, deletion), (RowSpan{5, 6}));
   EXPECT_EQ(ShiftRowSpan({2, 9}, deletion), (RowSpan{2, 7}));
-  EXPECT_EQ(ShiftRowSpan({7, kMaxRow}, deletion), (RowSpan{5, kMaxRow}));
-  EXPECT_EQ(ShiftRowSpan({kMaxRow, kMaxRow}, deletion), (RowSpan{kMaxRow - 2, kMaxRow - 2}));
+  EXPECT_EQ(ShiftRowSpan({7, kLastRow}, deletion), (RowSpan{5, kLastRow}));
+  EXPECT_EQ(ShiftRowSpan({kLastRow, kLastRow}, deletion), (RowSpan{kLastRow - 2, kLastRow - 2}));
 }
 
 TEST(RangeListTest, MovesShrinksAndDropsEntries) {
