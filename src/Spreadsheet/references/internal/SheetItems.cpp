@@ -1,0 +1,374 @@
+#include "SheetItems.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../../Address.h"
+#include "../../Error.h"
+#include "PartXml.h"
+
+namespace zentora::spreadsheet::detail {
+
+namespace {
+
+enum class Edit { Kept, Changed, Removed };
+
+struct SheetScope {
+  const std::string& sheetName;
+  const RowDeletion& deletion;
+  const SheetOrder& sheets;
+
+  // Where a row that is still there stood before the deletion.
+  std::int32_t OldRow(std::int32_t row) const {
+    return row < deletion.firstRow ? row : row + deletion.count();
+  }
+};
+
+std::optional<CellRange> FirstRange(std::string_view ranges) {
+  try {
+    return ParseRangeAddress(ranges.substr(0, ranges.find(' ')));
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+// Rewrites a range-list attribute; Removed when every range of it was deleted.
+Edit ShiftRangeAttribute(pugi::xml_node node, const char* name, const SheetScope& scope) {
+  pugi::xml_attribute attribute = node.attribute(name);
+  if (!attribute) return Edit::Kept;
+  const Rewrite rewrite = ShiftRangeListForRowDeletion(attribute.value(), scope.deletion);
+  if (!rewrite.changed) return Edit::Kept;
+  if (rewrite.text.empty()) return Edit::Removed;
+  attribute.set_value(rewrite.text.c_str());
+  return Edit::Changed;
+}
+
+// A conditional format's or validation's formula is written for the top-left cell of its first range;
+// when that cell changes, the formula is first moved to the new one, then shifted like any other.
+void RewriteAnchoredFormula(pugi::xml_node formula, std::string_view oldRanges, std::string_view newRanges,
+                            const SheetScope& scope) {
+  std::string text = formula.text().get();
+  const auto oldFirst = FirstRange(oldRanges);
+  const auto newFirst = FirstRange(newRanges);
+  if (oldFirst && newFirst) {
+    const std::int32_t rows = scope.OldRow(static_cast<std::int32_t>(newFirst->firstRow)) -
+                              static_cast<std::int32_t>(oldFirst->firstRow);
+    const std::int32_t columns =
+        static_cast<std::int32_t>(newFirst->firstColumn) - static_cast<std::int32_t>(oldFirst->firstColumn);
+    if (rows != 0 || columns != 0) text = TranslateFormula(text, rows, columns).text;
+  }
+  const Rewrite rewrite = ShiftFormulaForRowDeletion(text, scope.sheetName, scope.deletion, scope.sheets);
+  if (rewrite.text != formula.text().get()) formula.text().set(rewrite.text.c_str());
+}
+
+// An element with a sqref and formula children (conditionalFormatting, dataValidation).
+Edit EditRangedFormulas(pugi::xml_node element, const SheetScope& scope) {
+  const std::string oldRanges = element.attribute("sqref").value();
+  const Edit edit = ShiftRangeAttribute(element, "sqref", scope);
+  if (edit == Edit::Removed) return edit;
+  const std::string newRanges = element.attribute("sqref").value();
+  bool formulasChanged = false;
+  const auto visit = [&](pugi::xml_node node, const auto& self) -> void {
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+      if (child.type() != pugi::node_element) continue;
+      const std::string_view name = LocalName(child);
+      if (name == "formula" || name == "formula1" || name == "formula2") {
+        const std::string old = child.text().get();
+        RewriteAnchoredFormula(child, oldRanges, newRanges, scope);
+        formulasChanged = formulasChanged || old != child.text().get();
+      } else {
+        self(child, self);
+      }
+    }
+  };
+  visit(element, visit);
+  return edit == Edit::Changed || formulasChanged ? Edit::Changed : Edit::Kept;
+}
+
+// Removes the element children for which `edit` says Removed; Removed when none is left.
+template <typename EditChild>
+Edit EditChildren(pugi::xml_node parent, std::string_view childName, EditChild edit) {
+  bool changed = false;
+  std::size_t kept = 0;
+  for (pugi::xml_node child = parent.first_child(); child;) {
+    const pugi::xml_node next = child.next_sibling();
+    if (child.type() == pugi::node_element && LocalName(child) == childName) {
+      const Edit result = edit(child);
+      if (result == Edit::Removed) {
+        parent.remove_child(child);
+      } else {
+        ++kept;
+      }
+      changed = changed || result != Edit::Kept;
+    }
+    child = next;
+  }
+  if (kept == 0) return Edit::Removed;
+  if (changed && parent.attribute("count")) parent.attribute("count").set_value(std::to_string(kept).c_str());
+  return changed ? Edit::Changed : Edit::Kept;
+}
+
+Edit EditFragment(std::string_view name, pugi::xml_node root, const SheetScope& scope) {
+  if (name == "hyperlinks") {
+    return EditChildren(root, "hyperlink",
+                        [&](pugi::xml_node link) { return ShiftRangeAttribute(link, "ref", scope); });
+  }
+  if (name == "conditionalFormatting") return EditRangedFormulas(root, scope);
+  if (name == "dataValidations") {
+    return EditChildren(root, "dataValidation",
+                        [&](pugi::xml_node validation) { return EditRangedFormulas(validation, scope); });
+  }
+  if (name == "autoFilter") return ShiftRangeAttribute(root, "ref", scope);
+  return Edit::Kept;
+}
+
+// A table goes with its header row: the application refuses to delete that row, and a table whose
+// first row held data would no longer match its column names.
+Edit EditTable(pugi::xml_node table, const SheetScope& scope) {
+  const auto before = FirstRange(table.attribute("ref").value());
+  if (!before) return Edit::Kept;
+  const bool hasHeader = std::string_view(table.attribute("headerRowCount").as_string("1")) != "0";
+  const auto firstRow = static_cast<std::int32_t>(before->firstRow);
+  if (hasHeader && firstRow >= scope.deletion.firstRow && firstRow <= scope.deletion.lastRow)
+    return Edit::Removed;
+  const Edit edit = ShiftRangeAttribute(table, "ref", scope);
+  if (edit != Edit::Changed) return edit;
+  for (const char* child : {"autoFilter", "sortState"}) {
+    pugi::xml_node node = ChildNamed(table, child);
+    if (node && ShiftRangeAttribute(node, "ref", scope) == Edit::Removed) table.remove_child(node);
+  }
+  return Edit::Changed;
+}
+
+Edit EditComments(pugi::xml_node comments, const SheetScope& scope) {
+  pugi::xml_node list = ChildNamed(comments, "commentList");
+  if (!list) return Edit::Kept;
+  const Edit edit = EditChildren(
+      list, "comment", [&](pugi::xml_node comment) { return ShiftRangeAttribute(comment, "ref", scope); });
+  return edit == Edit::Removed ? Edit::Changed : edit;
+}
+
+// A drawing row (counted from 0) after the deletion; a deleted row gives the first row below the gap.
+std::int32_t DrawingRow(std::int32_t row, const RowDeletion& deletion) {
+  const std::int32_t sheetRow = row + 1;
+  if (sheetRow < deletion.firstRow) return row;
+  if (sheetRow > deletion.lastRow) return row - deletion.count();
+  return deletion.firstRow - 1;
+}
+
+bool IsDeletedDrawingRow(std::int32_t row, const RowDeletion& deletion) {
+  return row + 1 >= deletion.firstRow && row + 1 <= deletion.lastRow;
+}
+
+// Moves one <xdr:from> or <xdr:to> marker; true when its row was deleted.
+bool MoveMarker(pugi::xml_node marker, const RowDeletion& deletion, bool& changed) {
+  pugi::xml_node row = ChildNamed(marker, "row");
+  if (!row) return false;
+  const std::int32_t before = row.text().as_int();
+  const bool deleted = IsDeletedDrawingRow(before, deletion);
+  const std::int32_t after = DrawingRow(before, deletion);
+  if (after != before) {
+    row.text().set(after);
+    changed = true;
+  }
+  if (deleted) {
+    if (pugi::xml_node offset = ChildNamed(marker, "rowOff")) offset.text().set(0);
+  }
+  return deleted;
+}
+
+// Anchors that move and size with their cells follow the rows; those that lay wholly in the deleted
+// rows go with them. Absolute anchors stay where they are.
+Edit EditDrawing(pugi::xml_node drawing, const SheetScope& scope) {
+  bool changed = false;
+  for (pugi::xml_node anchor = drawing.first_child(); anchor;) {
+    const pugi::xml_node next = anchor.next_sibling();
+    const std::string_view name = LocalName(anchor);
+    if ((name == "twoCellAnchor" || name == "oneCellAnchor") &&
+        std::string_view(anchor.attribute("editAs").value()) != "absolute") {
+      const pugi::xml_node to = ChildNamed(anchor, "to");
+      const bool fromDeleted = MoveMarker(ChildNamed(anchor, "from"), scope.deletion, changed);
+      const bool toDeleted = to ? MoveMarker(to, scope.deletion, changed) : true;
+      if (fromDeleted && toDeleted) {
+        drawing.remove_child(anchor);
+        changed = true;
+      }
+    }
+    anchor = next;
+  }
+  return changed ? Edit::Changed : Edit::Kept;
+}
+
+// The number inside the first <tag>…</tag> of `block`, its position and length; nullopt without one.
+struct NumberAt {
+  std::size_t begin;
+  std::size_t length;
+  std::string_view text;
+};
+std::optional<NumberAt> ElementText(std::string_view block, std::string_view tag) {
+  const std::string open = "<" + std::string(tag) + ">";
+  const std::size_t begin = block.find(open);
+  if (begin == std::string_view::npos) return std::nullopt;
+  const std::size_t textBegin = begin + open.size();
+  const std::size_t end = block.find('<', textBegin);
+  if (end == std::string_view::npos) return std::nullopt;
+  return NumberAt{textBegin, end - textBegin, block.substr(textBegin, end - textBegin)};
+}
+
+// The VML shapes of notes carry their cell as <x:Row> (from 0) and their box as <x:Anchor> (eight
+// numbers: column, offset, row, offset for the top-left and the bottom-right corner). VML is not
+// always well-formed XML, so it is edited as text.
+std::optional<std::string> EditNoteShapes(std::string_view vml, const SheetScope& scope) {
+  std::string out;
+  bool changed = false;
+  std::size_t copied = 0;
+  for (std::size_t begin = vml.find("<v:shape"); begin != std::string_view::npos;
+       begin = vml.find("<v:shape", begin + 1)) {
+    const char after = begin + 8 < vml.size() ? vml[begin + 8] : '\0';
+    if (after != ' ' && after != '>' && after != '\n' && after != '\r' && after != '\t') continue;
+    const std::size_t close = vml.find("</v:shape>", begin);
+    if (close == std::string_view::npos) break;
+    const std::size_t end = close + std::string_view("</v:shape>").size();
+    std::string block(vml.substr(begin, end - begin));
+    const auto row = ElementText(block, "x:Row");
+    std::int32_t number = 0;
+    if (!row ||
+        std::from_chars(row->text.data(), row->text.data() + row->text.size(), number).ec != std::errc()) {
+      continue;
+    }
+    out.append(vml.substr(copied, begin - copied));
+    copied = end;
+    if (IsDeletedDrawingRow(number, scope.deletion)) {
+      changed = true;
+      continue;
+    }
+    if (const auto anchor = ElementText(block, "x:Anchor")) {
+      std::string numbers;
+      std::size_t index = 0;
+      for (std::size_t pos = 0; pos <= anchor->text.size(); ++index) {
+        const std::size_t comma = std::min(anchor->text.find(',', pos), anchor->text.size());
+        std::string item(anchor->text.substr(pos, comma - pos));
+        std::int32_t value = 0;
+        const std::size_t digits = item.find_first_not_of(' ');
+        if ((index == 2 || index == 6) && digits != std::string::npos &&
+            std::from_chars(item.data() + digits, item.data() + item.size(), value).ec == std::errc()) {
+          item = item.substr(0, digits) + std::to_string(DrawingRow(value, scope.deletion));
+        }
+        numbers += (index == 0 ? "" : ",") + item;
+        pos = comma + 1;
+      }
+      block.replace(anchor->begin, anchor->length, numbers);
+    }
+    const auto newRow = ElementText(block, "x:Row");
+    block.replace(newRow->begin, newRow->length, std::to_string(DrawingRow(number, scope.deletion)));
+    changed = changed || block != vml.substr(begin, end - begin);
+    out += block;
+  }
+  if (!changed) return std::nullopt;
+  out.append(vml.substr(copied));
+  return out;
+}
+
+template <typename EditRoot>
+Edit EditPart(Workbook& workbook, const std::string& partName, EditRoot edit) {
+  pugi::xml_document document;
+  if (!LoadXml(document, workbook.PartContent(partName))) return Edit::Kept;
+  const Edit result = edit(document.document_element());
+  if (result == Edit::Changed) workbook.ReplacePart(partName, SavePart(document));
+  return result;
+}
+
+// Removes the sheet's relationships with the given ids.
+void RemoveRelationships(Workbook& workbook, const std::string& sheetPart,
+                         const std::vector<std::string>& ids) {
+  if (ids.empty()) return;
+  const std::string relationshipsPart = RelationshipsPartOf(sheetPart);
+  EditPart(workbook, relationshipsPart, [&](pugi::xml_node root) {
+    for (pugi::xml_node child = root.first_child(); child;) {
+      const pugi::xml_node next = child.next_sibling();
+      if (std::find(ids.begin(), ids.end(), child.attribute("Id").value()) != ids.end())
+        root.remove_child(child);
+      child = next;
+    }
+    return Edit::Changed;
+  });
+}
+
+// Drops the <tablePart> elements of removed tables; true when the fragment changed.
+Edit DropTableParts(pugi::xml_node tableParts, const std::vector<std::string>& removedIds) {
+  return EditChildren(tableParts, "tablePart", [&](pugi::xml_node part) {
+    for (pugi::xml_attribute attribute : part.attributes()) {
+      const std::string_view name = attribute.name();
+      if (name.ends_with(":id") &&
+          std::find(removedIds.begin(), removedIds.end(), attribute.value()) != removedIds.end()) {
+        return Edit::Removed;
+      }
+    }
+    return Edit::Kept;
+  });
+}
+
+}  // namespace
+
+void RewriteSheetItems(Workbook& workbook, std::size_t sheetIndex, const RowDeletion& deletion,
+                       const SheetOrder& sheets) {
+  Worksheet& sheet = workbook.Sheet(sheetIndex);
+  const std::string& sheetPart = workbook.SheetAt(sheetIndex).partName;
+  const SheetScope scope{workbook.SheetAt(sheetIndex).name, deletion, sheets};
+  std::vector<SheetFragment>& fragments = sheet.fragments();
+
+  bool hasRelatedParts = false;
+  for (auto fragment = fragments.begin(); fragment != fragments.end();) {
+    const std::string_view name = fragment->name;
+    hasRelatedParts = hasRelatedParts || name == "tableParts" || name == "legacyDrawing" || name == "drawing";
+    Edit edit = Edit::Kept;
+    if (name == "hyperlinks" || name == "conditionalFormatting" || name == "dataValidations" ||
+        name == "autoFilter") {
+      pugi::xml_document document;
+      if (LoadXml(document, fragment->xml)) edit = EditFragment(name, document.document_element(), scope);
+      if (edit == Edit::Changed) fragment->xml = SaveXml(document);
+    }
+    if (edit != Edit::Kept) sheet.MarkChanged();
+    fragment = edit == Edit::Removed ? fragments.erase(fragment) : fragment + 1;
+  }
+  if (!hasRelatedParts) return;
+
+  std::vector<std::string> removedTables;
+  for (const Relationship& relationship : workbook.RelationshipsOf(sheetPart)) {
+    if (relationship.external) continue;
+    const std::string_view type = relationship.type;
+    if (type.ends_with("/table")) {
+      if (EditPart(workbook, relationship.target,
+                   [&](pugi::xml_node root) { return EditTable(root, scope); }) == Edit::Removed) {
+        removedTables.push_back(relationship.id);
+      }
+    } else if (type.ends_with("/comments")) {
+      EditPart(workbook, relationship.target, [&](pugi::xml_node root) { return EditComments(root, scope); });
+    } else if (type.ends_with("/drawing")) {
+      EditPart(workbook, relationship.target, [&](pugi::xml_node root) { return EditDrawing(root, scope); });
+    } else if (type.ends_with("/vmlDrawing")) {
+      if (auto edited = EditNoteShapes(workbook.PartContent(relationship.target), scope)) {
+        workbook.ReplacePart(relationship.target, std::move(*edited));
+      }
+    }
+  }
+  if (removedTables.empty()) return;
+  RemoveRelationships(workbook, sheetPart, removedTables);
+  for (auto fragment = fragments.begin(); fragment != fragments.end(); ++fragment) {
+    if (fragment->name != "tableParts") continue;
+    pugi::xml_document document;
+    if (!LoadXml(document, fragment->xml)) break;
+    if (DropTableParts(document.document_element(), removedTables) == Edit::Removed) {
+      fragments.erase(fragment);
+    } else {
+      fragment->xml = SaveXml(document);
+    }
+    break;
+  }
+  sheet.MarkChanged();
+}
+
+}  // namespace zentora::spreadsheet::detail
