@@ -116,6 +116,7 @@ Package::Package(std::string bytes, std::string fileName, Limits limits)
     throw Error(ErrorCode::NotAWorkbook,
                 fileName_ + ": an encrypted or legacy binary workbook, not an Office Open XML package");
   }
+  if (bytes_.empty()) throw Error(ErrorCode::NotAWorkbook, fileName_ + ": the file is empty, not a workbook");
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &error);
