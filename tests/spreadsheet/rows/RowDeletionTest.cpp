@@ -1,1 +1,243 @@
+// Row deletion on workbooks built part by part: what moves, shrinks or goes in formulas, names and
+// the sheet's items, and what stays byte for byte.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "Spreadsheet/references/RowDeletionRewriter.h"
+#include "Spreadsheet/workbook/Workbook.h"
+#include "TestWorkbooks.h"
+
+namespace zentora::spreadsheet {
+namespace {
+
+using testing::PackageBytes;
+using testing::Parts;
+using testing::ReadPart;
+using testing::StoredPart;
+
+constexpr const char* kRelationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+std::string& PartOf(Parts& parts, const std::string& name) {
+  return std::find_if(parts.begin(), parts.end(), [&](const auto& part) { return part.first == name; })
+      ->second;
+}
+
+std::string Relationship(const std::string& id, const std::string& type, const std::string& target) {
+  return "<Relationship Id=\"" + id + "\" Type=\"" + kRelationships + type + "\" Target=\"" + target + "\"/>";
+}
+
+// A workbook with the sheets "Data" (holding `data` inside sheetData, `dataTail` after it) and
+// "Sum Up" (holding `summary`), the workbook part's `definedNames`, and extra parts for "Data".
+struct Book {
+  std::string data;
+  std::string dataTail;
+  std::string summary = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
+  std::string definedNames;
+  std::string dataRelationships;  // <Relationship> elements of the Data sheet
+  Parts extraParts;
+
+  std::string Bytes() const {
+    Parts parts = testing::WorkbookParts(data, "", "", dataTail);
+    std::string& workbook = PartOf(parts, "xl/workbook.xml");
+    workbook.replace(workbook.find("</sheets>"), 9,
+                     "<sheet name=\"Sum Up\" sheetId=\"2\" r:id=\"rId9\"/></sheets>" + definedNames);
+    std::string& relationships = PartOf(parts, "xl/_rels/workbook.xml.rels");
+    relationships.replace(relationships.find("</Relationships>"), 16,
+                          Relationship("rId9", "worksheet", "worksheets/sheet2.xml") + "</Relationships>");
+    std::string sheet2 = PartOf(parts, "xl/worksheets/sheet1.xml");
+    const std::size_t begin = sheet2.find("<sheetData>") + 11;
+    sheet2.replace(begin, sheet2.find("</sheetData>") - begin, summary);
+    sheet2.replace(sheet2.find("</sheetData>") + 12,
+                   sheet2.find("</worksheet>") - sheet2.find("</sheetData>") - 12, "");
+    parts.emplace_back("xl/worksheets/sheet2.xml", sheet2);
+    if (!dataRelationships.empty()) {
+      parts.emplace_back(
+          "xl/worksheets/_rels/sheet1.xml.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
+              dataRelationships + "</Relationships>");
+    }
+    parts.insert(parts.end(), extraParts.begin(), extraParts.end());
+    return PackageBytes(parts);
+  }
+};
+
+// Opens `book`, deletes rows first..last of "Data" with the rewriting installed, and saves.
+std::string DeleteRows(const Book& book, std::uint32_t first, std::uint32_t last) {
+  auto workbook = Workbook::OpenBytes(book.Bytes(), "book.xlsx");
+  KeepReferencesOnRowDeletion(*workbook);
+  workbook->FirstSheet().DeleteRows(first, last);
+  return workbook->SaveToBytes();
+}
+
+std::string NumberRows(int count) {
+  std::string rows;
+  for (int row = 1; row <= count; ++row) {
+    const std::string r = std::to_string(row);
+    rows += "<row r=\"" + r + "\"><c r=\"B" + r + "\"><v>" + r + "</v></c></row>";
+  }
+  return rows;
+}
+
+bool Contains(const std::string& text, const std::string& piece) {
+  return text.find(piece) != std::string::npos;
+}
+
+TEST(RowDeletionFormulasTest, SharedGroupLosingItsFirstCellKeepsEachCellsFormula) {
+  Book book;
+  book.data = "<row r=\"1\"><c r=\"B1\"><v>1</v></c></row>";
+  for (int row = 2; row <= 5; ++row) {
+    const std::string r = std::to_string(row);
+    book.data +=
+        "<row r=\"" + r + "\"><c r=\"B" + r + "\"><v>" + r + "</v></c><c r=\"D" + r + "\">" +
+        (row == 2 ? "<f t=\"shared\" ref=\"D2:D5\" si=\"0\">B2*2+$B$1</f>" : "<f t=\"shared\" si=\"0\"/>") +
+        "<v>0</v></c></row>";
+  }
+  const std::string sheet = ReadPart(DeleteRows(book, 2, 2), "xl/worksheets/sheet1.xml");
+  EXPECT_TRUE(Contains(sheet, "<c r=\"D2\"><f>B2*2+$B$1</f>")) << sheet;
+  EXPECT_TRUE(Contains(sheet, "<c r=\"D3\"><f>B3*2+$B$1</f>")) << sheet;
+  EXPECT_TRUE(Contains(sheet, "<c r=\"D4\"><f>B4*2+$B$1</f>")) << sheet;
+  EXPECT_FALSE(Contains(sheet, "shared")) << sheet;
+}
+
+TEST(RowDeletionFormulasTest, ArrayFormulaRangeShrinksWithItsRows) {
+  Book book;
+  book.data = NumberRows(6);
+  book.data.replace(book.data.find("</row>", book.data.find("r=\"2\"")), 6,
+                    "<c r=\"E2\"><f t=\"array\" ref=\"E2:E5\">B2:B5*10</f><v>20</v></c></row>");
+  const std::string sheet = ReadPart(DeleteRows(book, 3, 4), "xl/worksheets/sheet1.xml");
+  EXPECT_TRUE(Contains(sheet, "<f t=\"array\" ref=\"E2:E3\">B2:B3*10</f>")) << sheet;
+}
+
+TEST(RowDeletionFormulasTest, OtherSheetsNamesAndCalculationFollow) {
+  Book book;
+  book.data = NumberRows(8);
+  book.summary =
+      "<row r=\"1\"><c r=\"A1\"><f>SUM(Data!B2:B8)+'Sum Up'!A2</f><v>35</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><f>Data!B4&amp;\"Data!B4\"</f><v>4</v></c></row>";
+  book.definedNames =
+      "<definedNames><definedName name=\"Block\">Data!$B$2:$B$8</definedName>"
+      "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"0\">Data!$1:$1</definedName>"
+      "<definedName name=\"Gone\">Data!$B$4</definedName></definedNames>";
+  const std::string bytes = DeleteRows(book, 4, 4);
+  const std::string summary = ReadPart(bytes, "xl/worksheets/sheet2.xml");
+  EXPECT_TRUE(Contains(summary, "<f>SUM(Data!B2:B7)+'Sum Up'!A2</f>")) << summary;
+  EXPECT_TRUE(Contains(summary, "<f>Data!#REF!&amp;\"Data!B4\"</f>")) << summary;
+  const std::string workbook = ReadPart(bytes, "xl/workbook.xml");
+  EXPECT_TRUE(Contains(workbook, "<definedName name=\"Block\">Data!$B$2:$B$7</definedName>")) << workbook;
+  EXPECT_TRUE(Contains(workbook, ">Data!$1:$1</definedName>")) << workbook;
+  EXPECT_TRUE(Contains(workbook, "<definedName name=\"Gone\">Data!#REF!</definedName>")) << workbook;
+  EXPECT_TRUE(Contains(workbook, "</definedNames><calcPr fullCalcOnLoad=\"1\"/>")) << workbook;
+}
+
+TEST(RowDeletionFormulasTest, WorkbookWithoutFormulasKeepsEveryOtherPartAsStored) {
+  Book book;
+  book.data = NumberRows(8);
+  book.definedNames = "<definedNames><definedName name=\"Far\">Data!$B$1</definedName></definedNames>";
+  const std::string before = book.Bytes();
+  const std::string after = DeleteRows(book, 4, 5);
+  for (const char* part :
+       {"xl/workbook.xml", "xl/worksheets/sheet2.xml", "xl/styles.xml", "[Content_Types].xml"}) {
+    EXPECT_EQ(StoredPart(after, part), StoredPart(before, part)) << part;
+  }
+  EXPECT_FALSE(Contains(ReadPart(after, "xl/worksheets/sheet1.xml"), "r=\"8\""));
+}
+
+TEST(RowDeletionSheetItemsTest, RangesOfTheSheetMoveShrinkOrGo) {
+  Book book;
+  book.data = NumberRows(8);
+  book.dataTail =
+      "<autoFilter ref=\"A1:B8\"/>"
+      "<conditionalFormatting sqref=\"A3:A6\"><cfRule type=\"expression\" priority=\"1\">"
+      "<formula>$B3&gt;B$1</formula></cfRule></conditionalFormatting>"
+      "<conditionalFormatting sqref=\"C3\"><cfRule type=\"expression\" priority=\"2\"><formula>1</formula>"
+      "</cfRule></conditionalFormatting>"
+      "<dataValidations count=\"2\"><dataValidation type=\"whole\" sqref=\"B2:B8 D3\"><formula1>0</formula1>"
+      "<formula2>B8</formula2></dataValidation><dataValidation type=\"list\" sqref=\"E3\">"
+      "<formula1>\"a,b\"</formula1></dataValidation></dataValidations>"
+      "<hyperlinks><hyperlink ref=\"A3\" location=\"'Sum Up'!A1\"/><hyperlink ref=\"A7\" location=\"x\"/>"
+      "</hyperlinks>";
+  const std::string sheet = ReadPart(DeleteRows(book, 3, 3), "xl/worksheets/sheet1.xml");
+  EXPECT_TRUE(Contains(sheet, "<autoFilter ref=\"A1:B7\"/>")) << sheet;
+  EXPECT_TRUE(Contains(sheet, "<conditionalFormatting sqref=\"A3:A5\">")) << sheet;
+  EXPECT_TRUE(Contains(sheet, "<formula>$B3&gt;B$1</formula>")) << sheet;
+  EXPECT_FALSE(Contains(sheet, "sqref=\"C3\"")) << sheet;
+  EXPECT_TRUE(Contains(sheet, "<dataValidations count=\"1\"><dataValidation type=\"whole\" sqref=\"B2:B7\">"))
+      << sheet;
+  EXPECT_TRUE(Contains(sheet, "<formula2>B7</formula2>")) << sheet;
+  EXPECT_TRUE(Contains(sheet, "<hyperlinks><hyperlink ref=\"A6\" location=\"x\"/></hyperlinks>")) << sheet;
+}
+
+TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
+  Book book;
+  book.data = NumberRows(8);
+  book.dataTail = "<drawing r:id=\"rId2\"/><legacyDrawing r:id=\"rId3\"/>";
+  book.dataRelationships = Relationship("rId1", "comments", "../comments1.xml") +
+                           Relationship("rId2", "drawing", "../drawings/drawing1.xml") +
+                           Relationship("rId3", "vmlDrawing", "../drawings/vmlDrawing1.vml");
+  book.extraParts = {
+      {"xl/comments1.xml",
+       "<comments "
+       "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors><author>a</author>"
+       "</authors><commentList><comment ref=\"B3\" authorId=\"0\"><text><t>gone</t></text></comment>"
+       "<comment ref=\"B6\" authorId=\"0\"><text><t>moves</t></text></comment></commentList></comments>"},
+      {"xl/drawings/drawing1.xml",
+       "<xdr:wsDr xmlns:xdr=\"d\"><xdr:twoCellAnchor><xdr:from><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff>"
+       "<xdr:row>4</xdr:row><xdr:rowOff>5</xdr:rowOff></xdr:from><xdr:to><xdr:col>2</xdr:col><xdr:colOff>0"
+       "</xdr:colOff><xdr:row>6</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to></xdr:twoCellAnchor>"
+       "<xdr:oneCellAnchor><xdr:from><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>2</xdr:row>"
+       "<xdr:rowOff>0</xdr:rowOff></xdr:from></xdr:oneCellAnchor>"
+       "<xdr:twoCellAnchor editAs=\"absolute\"><xdr:from><xdr:row>7</xdr:row></xdr:from><xdr:to><xdr:row>7"
+       "</xdr:row></xdr:to></xdr:twoCellAnchor></xdr:wsDr>"},
+      {"xl/drawings/vmlDrawing1.vml",
+       "<xml xmlns:v=\"v\" xmlns:x=\"x\"><v:shape id=\"a\"><br><x:ClientData ObjectType=\"Note\">"
+       "<x:Anchor>2, 15, 1, 10, 4, 15, 5, 4</x:Anchor><x:Row>2</x:Row><x:Column>1</x:Column></x:ClientData>"
+       "</v:shape><v:shape id=\"b\"><x:ClientData ObjectType=\"Note\"><x:Anchor>2, 15, 4, 10, 4, 15, 8, 4"
+       "</x:Anchor><x:Row>5</x:Row><x:Column>1</x:Column></x:ClientData></v:shape></xml>"}};
+  const std::string bytes = DeleteRows(book, 3, 3);
+  const std::string comments = ReadPart(bytes, "xl/comments1.xml");
+  EXPECT_FALSE(Contains(comments, "gone")) << comments;
+  EXPECT_TRUE(Contains(comments, "<comment ref=\"B5\" authorId=\"0\">")) << comments;
+  const std::string drawing = ReadPart(bytes, "xl/drawings/drawing1.xml");
+  EXPECT_TRUE(Contains(drawing, "<xdr:row>3</xdr:row><xdr:rowOff>5</xdr:rowOff></xdr:from>")) << drawing;
+  EXPECT_TRUE(Contains(drawing, "<xdr:row>5</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>")) << drawing;
+  EXPECT_FALSE(Contains(drawing, "oneCellAnchor")) << drawing;
+  EXPECT_TRUE(Contains(drawing, "<xdr:twoCellAnchor editAs=\"absolute\"><xdr:from><xdr:row>7</xdr:row>"))
+      << drawing;
+  const std::string shapes = ReadPart(bytes, "xl/drawings/vmlDrawing1.vml");
+  EXPECT_FALSE(Contains(shapes, "id=\"a\"")) << shapes;
+  EXPECT_TRUE(Contains(shapes, "<x:Anchor>2, 15, 3, 10, 4, 15, 7, 4</x:Anchor><x:Row>4</x:Row>")) << shapes;
+}
+
+Parts TableParts(const std::string& reference) {
+  return {{"xl/tables/table1.xml",
+           "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" name=\"T\" "
+           "displayName=\"T\" ref=\"" +
+               reference + "\"><autoFilter ref=\"" + reference +
+               "\"/><tableColumns count=\"1\"><tableColumn id=\"1\" name=\"B\"/></tableColumns></table>"}};
+}
+
+TEST(RowDeletionSheetItemsTest, TableShrinksWithItsDataRows) {
+  Book book;
+  book.data = NumberRows(8);
+  book.dataTail = "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>";
+  book.dataRelationships = Relationship("rId1", "table", "../tables/table1.xml");
+  book.extraParts = TableParts("B2:B8");
+  const std::string table = ReadPart(DeleteRows(book, 4, 5), "xl/tables/table1.xml");
+  EXPECT_TRUE(Contains(table, "ref=\"B2:B6\"><autoFilter ref=\"B2:B6\"/>")) << table;
+}
+
+TEST(RowDeletionSheetItemsTest, TableGoesWithItsHeaderRow) {
+  Book book;
+  book.data = NumberRows(8);
+  book.dataTail = "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>";
+  book.dataRelationships = Relationship("rId1", "table", "../tables/table1.xml");
+  book.extraParts = TableParts("B2:B8");
+  const std::string bytes = DeleteRows(book, 2, 2);
+  EXPECT_FALSE(Contains(ReadPart(bytes, "xl/worksheets/sheet1.xml"), "tablePart"));
+  EXPECT_FALSE(Contains(ReadPart(bytes, "xl/worksheets/_rels/sheet1.xml.rels"), "table1"));
+}
+
+}  // namespace
+}  // namespace zentora::spreadsheet
