@@ -210,31 +210,26 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
   EXPECT_TRUE(Contains(shapes, "<x:Anchor>2, 15, 3, 10, 4, 15, 7, 4</x:Anchor><x:Row>4</x:Row>")) << shapes;
 }
 
-Parts TableParts(const std::string& reference) {
-  return {{"xl/tables/table1.xml",
-           "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" name=\"T\" "
-           "displayName=\"T\" ref=\"" +
-               reference + "\"><autoFilter ref=\"" + reference +
-               "\"/><tableColumns count=\"1\"><tableColumn id=\"1\" name=\"B\"/></tableColumns></table>"}};
-}
-
-TEST(RowDeletionSheetItemsTest, TableShrinksWithItsDataRows) {
+// Eight rows on "Data" with a one-column table over B2:B8 (header in row 2).
+Book TableBook() {
   Book book;
   book.data = NumberRows(8);
   book.dataTail = "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>";
   book.dataRelationships = Relationship("rId1", "table", "../tables/table1.xml");
-  book.extraParts = TableParts("B2:B8");
-  const std::string table = ReadPart(DeleteRows(book, 4, 5), "xl/tables/table1.xml");
+  book.extraParts = {{"xl/tables/table1.xml",
+                      "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" "
+                      "name=\"T\" displayName=\"T\" ref=\"B2:B8\"><autoFilter ref=\"B2:B8\"/><tableColumns "
+                      "count=\"1\"><tableColumn id=\"1\" name=\"B\"/></tableColumns></table>"}};
+  return book;
+}
+
+TEST(RowDeletionSheetItemsTest, TableShrinksWithItsDataRows) {
+  const std::string table = ReadPart(DeleteRows(TableBook(), 4, 5), "xl/tables/table1.xml");
   EXPECT_TRUE(Contains(table, "ref=\"B2:B6\"><autoFilter ref=\"B2:B6\"/>")) << table;
 }
 
 TEST(RowDeletionSheetItemsTest, TableGoesWithItsHeaderRow) {
-  Book book;
-  book.data = NumberRows(8);
-  book.dataTail = "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>";
-  book.dataRelationships = Relationship("rId1", "table", "../tables/table1.xml");
-  book.extraParts = TableParts("B2:B8");
-  const std::string bytes = DeleteRows(book, 2, 2);
+  const std::string bytes = DeleteRows(TableBook(), 2, 2);
   EXPECT_FALSE(Contains(ReadPart(bytes, "xl/worksheets/sheet1.xml"), "tablePart"));
   EXPECT_FALSE(Contains(ReadPart(bytes, "xl/worksheets/_rels/sheet1.xml.rels"), "table1"));
 }
