@@ -88,8 +88,10 @@ class Workbook {
  private:
   Workbook(std::unique_ptr<Package> package);
   void ReadStructure();
+  void LoadSheet(std::size_t index);
   std::vector<Relationship> ParseRelationships(std::string_view sourcePart, const std::string& content) const;
-  std::string WithoutCalculationChain(std::map<std::string, std::optional<std::string>>& changes);
+  std::string WithoutCalculationChain(std::map<std::string, std::string>& edited,
+                                      std::map<std::string, std::optional<PartProducer>>& changes);
 
   std::unique_ptr<Package> package_;
   std::string workbookPart_;

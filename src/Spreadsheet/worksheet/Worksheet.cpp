@@ -301,9 +301,14 @@ class SheetReader : public xml::XmlHandler {
       cell.kind = Worksheet::Kind::Blank;
     } else if (type_ == "s") {
       std::uint32_t index = 0;
-      if (!ParseNumber(std::string_view(value_), index) || index >= sheet_.context_.sharedStrings->size()) {
-        Fail("cell " + CellReference(row_->number, column_) + " refers to shared string \"" + value_ +
-             "\", but there are " + std::to_string(sheet_.context_.sharedStrings->size()));
+      if (!ParseNumber(std::string_view(value_), index)) {
+        Fail("cell " + CellReference(row_->number, column_) + " refers to shared string \"" + value_ + "\"");
+      }
+      // Checked against the table once both are read (the table may be read on another thread).
+      if (index >= sheet_.sharedIndexBound_) {
+        sheet_.sharedIndexBound_ = index + 1;
+        sheet_.sharedIndexRow_ = row_->number;
+        sheet_.sharedIndexColumn_ = column_;
       }
       cell.kind = Worksheet::Kind::Shared;
       cell.index = index;
@@ -373,6 +378,15 @@ void Worksheet::Read(
     const std::function<void(const std::function<void(const char*, std::size_t, bool)>&)>& feed) {
   SheetReader reader(*this);
   reader.Run(feed);
+}
+
+void Worksheet::CheckSharedStringIndexes() const {
+  std::size_t count = context_.sharedStrings->size();
+  if (sharedIndexBound_ <= count) return;
+  throw Error(ErrorCode::NotAWorkbook,
+              context_.where + ": cell " + CellReference(sharedIndexRow_, sharedIndexColumn_) +
+                  " refers to shared string \"" + std::to_string(sharedIndexBound_ - 1) +
+                  "\", but there are " + std::to_string(count));
 }
 
 std::uint32_t Worksheet::AppendText(std::string_view text) {
@@ -687,17 +701,20 @@ void Worksheet::WriteCell(std::string& out, const Cell& cell, std::string_view r
   out += "</c>";
 }
 
-std::string Worksheet::Serialize() const {
+void Worksheet::Serialize(const std::function<void(std::string_view)>& write) const {
   std::string_view root = rootStartTag_;
   std::size_t nameEnd = root.find_first_of(" \t\r\n/>", 1);
   std::string rootName(root.substr(1, nameEnd - 1));
   std::size_t colon = rootName.find(':');
   std::string prefix = colon == std::string::npos ? "" : rootName.substr(0, colon + 1);
 
-  std::size_t cellCount = 0;
-  for (const Row& row : rows_) cellCount += row.cells.size();
+  constexpr std::size_t kPiece = 1 << 20;
   std::string out;
-  out.reserve(cellCount * 40 + rows_.size() * 24 + 4096);
+  out.reserve(kPiece + 64 * 1024);
+  auto flush = [&] {
+    write(out);
+    out.clear();
+  };
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
   if (root.ends_with("/>")) {
     out.append(root.substr(0, root.size() - 2));
@@ -738,14 +755,16 @@ std::string Worksheet::Serialize() const {
           out += PrefixElements(cells, prefix);
         }
         out += "</" + prefix + "row>";
+        if (out.size() >= kPiece) flush();
       }
       out += "</" + prefix + "sheetData>";
     } else {
       out += fragment.xml;
+      if (out.size() >= kPiece) flush();
     }
   }
   out += "</" + rootName + ">";
-  return out;
+  flush();
 }
 
 }  // namespace zentora::spreadsheet
