@@ -6,7 +6,7 @@
 // deflating the parts that changed. Peak memory is reported after the cycle,
 // before the floor is measured.
 //
-// Usage: spreadsheet_cycle_benchmark [rows] [workbook path]
+// Usage: spreadsheet_cycle_benchmark [rows] [workbook path] [compression level]
 #include <expat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -189,10 +189,12 @@ int main(int argc, char** argv) {
   std::uint32_t rows = argc > 1 ? static_cast<std::uint32_t>(std::stoul(argv[1])) : 100'000;
   std::string path = argc > 2 ? argv[2] : "/tmp/zentora-bench-" + std::to_string(rows) + "x12.xlsx";
   std::string savedPath = path + ".saved.xlsx";
+  int level = argc > 3 ? std::stoi(argv[3]) : zentora::spreadsheet::Workbook::CreateEmpty()->compressionLevel;
   EnsureWorkbook(path, rows);
 
   auto start = Clock::now();
   auto workbook = zentora::spreadsheet::Workbook::Open(path);
+  workbook->compressionLevel = level;
   double open = SecondsSince(start);
   zentora::spreadsheet::Worksheet& sheet = workbook->FirstSheet();
   start = Clock::now();
@@ -211,11 +213,12 @@ int main(int argc, char** argv) {
   long peak = PeakMegabytes();
   workbook.reset();
 
-  Floor floor = MeasureFloor(path, savedPath, workbook ? 6 : 6);
+  Floor floor = MeasureFloor(path, savedPath, level);
   double cycle = open + format + write + save;
   double floorSum = floor.inflate + floor.scan + floor.deflate;
-  std::printf("workbook: %s (%u rows x %u columns, %.1f MiB)\n", path.c_str(), rows, kColumns,
-              static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024.0));
+  std::printf("workbook: %s (%u rows x %u columns, %.1f MiB); deflate level %d for engine and floor\n",
+              path.c_str(), rows, kColumns,
+              static_cast<double>(std::filesystem::file_size(path)) / (1024.0 * 1024.0), level);
   std::printf("%-28s %9s   %-34s %9s\n", "engine phase", "seconds", "floor phase", "seconds");
   std::printf("%-28s %9.3f   %-34s %9.3f\n", "open (read sheet + strings)", open, "inflate sheet + strings",
               floor.inflate);

@@ -3,7 +3,10 @@
 #include <zlib.h>
 
 #include <ctime>
+#include <exception>
 #include <limits>
+#include <stdexcept>
+#include <thread>
 
 #include "../Error.h"
 
@@ -87,41 +90,54 @@ void ZipWriter::AddDeflated(const std::string& name, const PartProducer& produce
   Entry entry{name, 8, 0, 0, 0, DosDateTime(std::time(nullptr)), out_.size()};
   WriteLocalHeader(entry);
   std::size_t dataStart = out_.size();
-  z_stream stream{};
-  if (deflateInit2(&stream, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    throw std::bad_alloc();
   uLong crc = crc32(0, nullptr, 0);
   std::uint64_t size = 0;
-  auto pump = [&](std::string_view piece, int flush) {
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
-    stream.avail_in = static_cast<uInt>(piece.size());
-    int result;
-    do {
-      std::size_t used = out_.size();
-      std::size_t room = std::max<std::size_t>(piece.size() / 2, 64 * 1024);
-      out_.resize(used + room);
-      stream.next_out = reinterpret_cast<Bytef*>(out_.data() + used);
-      stream.avail_out = static_cast<uInt>(room);
-      result = deflate(&stream, flush);
-      out_.resize(used + room - stream.avail_out);
-    } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+  // Pieces are deflated as independent blocks, two at a time on two threads; each block starts with
+  // the previous piece's last 32 KiB as its dictionary, so the result is one ordinary deflate stream.
+  constexpr std::size_t kPiece = 4u << 20;
+  constexpr std::size_t kWindow = 32u << 10;
+  detail::BlockDeflater deflaters[2] = {detail::BlockDeflater(level_), detail::BlockDeflater(level_)};
+  std::string pieces[2];
+  std::size_t filled = 0;
+  std::string previousTail;
+  bool twoThreads = std::thread::hardware_concurrency() > 1;
+  auto tailOf = [&](const std::string& piece) {
+    return piece.substr(piece.size() > kWindow ? piece.size() - kWindow : 0);
   };
-  try {
-    produce([&](std::string_view piece) {
-      while (!piece.empty()) {
-        std::string_view step = piece.substr(0, std::min<std::size_t>(piece.size(), 1u << 30));
-        crc = crc32_z(crc, reinterpret_cast<const Bytef*>(step.data()), step.size());
-        size += step.size();
-        pump(step, Z_NO_FLUSH);
-        piece.remove_prefix(step.size());
-      }
-    });
-    pump({}, Z_FINISH);
-  } catch (...) {
-    deflateEnd(&stream);
-    throw;
-  }
-  deflateEnd(&stream);
+  auto deflateBatch = [&](bool last) {
+    std::string secondDictionary = filled == 2 ? tailOf(pieces[0]) : std::string();
+    if (filled == 2 && twoThreads) {
+      std::exception_ptr failure;
+      std::thread first([&] {
+        try {
+          deflaters[0].Run(pieces[0], previousTail, false);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      });
+      deflaters[1].Run(pieces[1], secondDictionary, last);
+      first.join();
+      if (failure) std::rethrow_exception(failure);
+    } else if (filled == 2) {
+      deflaters[0].Run(pieces[0], previousTail, false);
+      deflaters[1].Run(pieces[1], secondDictionary, last);
+    } else {
+      deflaters[0].Run(pieces[0], previousTail, last);
+    }
+    for (std::size_t i = 0; i < std::max<std::size_t>(filled, 1); ++i) out_ += deflaters[i].output();
+    previousTail = tailOf(pieces[filled == 2 ? 1 : 0]);
+    pieces[0].clear();
+    pieces[1].clear();
+    filled = 0;
+  };
+  produce([&](std::string_view piece) {
+    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(piece.data()), piece.size());
+    size += piece.size();
+    pieces[filled] += piece;
+    if (pieces[filled].size() >= kPiece && ++filled == 2) deflateBatch(false);
+  });
+  if (!pieces[filled].empty() || filled == 0) ++filled;
+  deflateBatch(true);
   entry.crc = static_cast<std::uint32_t>(crc);
   entry.size = size;
   entry.compressedSize = out_.size() - dataStart;
@@ -132,6 +148,41 @@ void ZipWriter::AddDeflated(const std::string& name, const PartProducer& produce
   Patch32(out_, entry.offset + 22, entry.size);
   entries_.push_back(std::move(entry));
 }
+
+namespace detail {
+
+BlockDeflater::BlockDeflater(int level) {
+  if (deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::bad_alloc();
+}
+
+BlockDeflater::~BlockDeflater() { deflateEnd(&stream_); }
+
+void BlockDeflater::Run(std::string_view input, std::string_view dictionary, bool last) {
+  deflateReset(&stream_);
+  if (!dictionary.empty()) {
+    deflateSetDictionary(&stream_, reinterpret_cast<const Bytef*>(dictionary.data()),
+                         static_cast<uInt>(dictionary.size()));
+  }
+  output_.clear();
+  stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+  stream_.avail_in = static_cast<uInt>(input.size());
+  int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+  while (true) {
+    std::size_t used = output_.size();
+    std::size_t room = std::max<std::size_t>(input.size() / 4, 64 * 1024);
+    output_.resize(used + room);
+    stream_.next_out = reinterpret_cast<Bytef*>(output_.data() + used);
+    stream_.avail_out = static_cast<uInt>(room);
+    int result = deflate(&stream_, flush);
+    output_.resize(used + room - stream_.avail_out);
+    if (result == Z_STREAM_END || (flush == Z_SYNC_FLUSH && stream_.avail_out != 0 && stream_.avail_in == 0))
+      break;
+    if (result != Z_OK && result != Z_BUF_ERROR) throw std::runtime_error("deflate failed");
+  }
+}
+
+}  // namespace detail
 
 std::string ZipWriter::Finish() {
   std::uint64_t directoryStart = out_.size();

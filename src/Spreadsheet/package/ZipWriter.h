@@ -11,7 +11,30 @@
 #include <string_view>
 #include <vector>
 
+#include <zlib.h>
+
 namespace zentora::spreadsheet {
+
+namespace detail {
+
+// One raw deflate stream reused for independent blocks of a larger stream.
+class BlockDeflater {
+ public:
+  explicit BlockDeflater(int level);
+  ~BlockDeflater();
+  BlockDeflater(const BlockDeflater&) = delete;
+  BlockDeflater& operator=(const BlockDeflater&) = delete;
+
+  // Deflates `input` primed with `dictionary`, ending with a sync flush, or with the final block when `last`.
+  void Run(std::string_view input, std::string_view dictionary, bool last);
+  const std::string& output() const { return output_; }
+
+ private:
+  z_stream stream_{};
+  std::string output_;
+};
+
+}  // namespace detail
 
 // Produces a part's content by calling `write` with consecutive pieces.
 using PartProducer = std::function<void(const std::function<void(std::string_view)>& write)>;

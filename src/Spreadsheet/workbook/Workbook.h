@@ -82,8 +82,9 @@ class Workbook {
   // Writes the workbook to `path` safely (see ReplaceFile); `keepPermissions` keeps an existing file's
   // permission bits. On failure the old file is untouched. Throws Io.
   void SaveAs(const std::string& path, bool keepPermissions);
-  // zlib level for parts written from the model (1 fastest .. 9 smallest).
-  int compressionLevel = 6;
+  // zlib level for parts written from the model (1 fastest .. 9 smallest); 3 keeps saved files within a
+  // few percent of level 6 at twice its speed.
+  int compressionLevel = 3;
 
  private:
   Workbook(std::unique_ptr<Package> package);

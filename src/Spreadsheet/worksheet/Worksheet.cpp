@@ -90,6 +90,10 @@ class SheetReader : public xml::XmlHandler {
 
   void StartElement(std::string_view name, const char** attributes) override {
     ++depth_;
+    if (section_ == Section::SheetData && depth_ >= 3) {
+      StartInSheetData(name, attributes);  // byte offsets are only needed outside <sheetData>
+      return;
+    }
     std::uint64_t offset = stream_->EventOffset();
     std::uint64_t end = offset + stream_->EventLength();
     if (depth_ == 1) {
@@ -97,8 +101,6 @@ class SheetReader : public xml::XmlHandler {
       sheet_.rootStartTag_ = Raw(offset, end);
     } else if (depth_ == 2) {
       StartTopLevel(name, offset, end);
-    } else if (section_ == Section::SheetData) {
-      StartInSheetData(name, attributes);
     } else if (depth_ == 3 && section_ == Section::MergeCells && name == "mergeCell") {
       const char* reference = xml::FindAttribute(attributes, "ref");
       CellRange range;
@@ -115,10 +117,14 @@ class SheetReader : public xml::XmlHandler {
   }
 
   void EndElement(std::string_view name) override {
-    std::uint64_t end = stream_->EventOffset() + stream_->EventLength();
     if (section_ == Section::SheetData && depth_ >= 3) {
       EndInSheetData(name);
-    } else if (depth_ == 2) {
+      // The window of raw bytes need not reach back further than the last complete row.
+      if (depth_-- == 3) lastEventEnd_ = stream_->EventOffset() + stream_->EventLength();
+      return;
+    }
+    std::uint64_t end = stream_->EventOffset() + stream_->EventLength();
+    if (depth_ == 2) {
       if (capturing_) {
         end = std::max(end, captureStartTagEnd_);
         sheet_.fragments_.push_back({std::string(name), Raw(captureStart_, end)});
@@ -131,8 +137,11 @@ class SheetReader : public xml::XmlHandler {
   }
 
   void Characters(std::string_view text) override {
-    if (collecting_ != nullptr) collecting_->append(text);
-    lastEventEnd_ = stream_->EventOffset() + stream_->EventLength();
+    if (collecting_ != nullptr) {
+      collecting_->append(text);
+    } else if (section_ != Section::SheetData) {
+      lastEventEnd_ = stream_->EventOffset() + stream_->EventLength();
+    }
   }
 
  private:
@@ -233,6 +242,7 @@ class SheetReader : public xml::XmlHandler {
     lastColumn_ = 0;
     Worksheet::Row row;
     row.number = number;
+    row.cells.reserve(sheet_.rows_.empty() ? 0 : sheet_.rows_.back().cells.size());
     if (!other.empty()) {
       row.attributesOffset = sheet_.AppendText(other);
       row.attributesLength = static_cast<std::uint32_t>(other.size());
