@@ -169,6 +169,31 @@ TEST(RowDeletionSheetItemsTest, RangesOfTheSheetMoveShrinkOrGo) {
   EXPECT_TRUE(Contains(sheet, "<hyperlinks><hyperlink ref=\"A6\" location=\"x\"/></hyperlinks>")) << sheet;
 }
 
+TEST(RowDeletionSheetItemsTest, PageBreaksAndExtensionItemsFollow) {
+  Book book;
+  book.data = NumberRows(8);
+  book.dataTail =
+      "<rowBreaks count=\"3\" manualBreakCount=\"3\"><brk id=\"1\" man=\"1\"/><brk id=\"2\" man=\"1\"/>"
+      "<brk id=\"6\" man=\"1\"/></rowBreaks>"
+      "<extLst><ext uri=\"{78C0D931}\" xmlns:x14=\"x\"><x14:conditionalFormattings>"
+      "<x14:conditionalFormatting xmlns:xm=\"m\"><x14:cfRule type=\"dataBar\"><x14:cfvo "
+      "type=\"num\"><xm:f>$B$8"
+      "</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B8</xm:sqref></x14:conditionalFormatting>"
+      "</x14:conditionalFormattings></ext><ext uri=\"{CCE6A557}\" xmlns:x14=\"x\"><x14:dataValidations "
+      "count=\"1\">"
+      "<x14:dataValidation type=\"list\"><x14:formula1><xm:f>'Sum Up'!$A$1:$A$3</xm:f></x14:formula1>"
+      "<xm:sqref>C3</xm:sqref></x14:dataValidation></x14:dataValidations></ext></extLst>";
+  const std::string sheet = ReadPart(DeleteRows(book, 3, 3), "xl/worksheets/sheet1.xml");
+  EXPECT_TRUE(Contains(sheet,
+                       "<rowBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"1\" man=\"1\"/><brk id=\"5\" "
+                       "man=\"1\"/></rowBreaks>"))
+      << sheet;
+  EXPECT_TRUE(Contains(sheet, "<xm:f>$B$7</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B7</xm:sqref>"))
+      << sheet;
+  EXPECT_FALSE(Contains(sheet, "dataValidation")) << sheet;
+  EXPECT_FALSE(Contains(sheet, "{CCE6A557}")) << sheet;
+}
+
 TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
   Book book;
   book.data = NumberRows(8);

@@ -48,44 +48,60 @@ Edit ShiftRangeAttribute(pugi::xml_node node, const char* name, const SheetScope
 
 // A conditional format's or validation's formula is written for the top-left cell of its first range;
 // when that cell changes, the formula is first moved to the new one, then shifted like any other.
-void RewriteAnchoredFormula(pugi::xml_node formula, std::string_view oldRanges, std::string_view newRanges,
-                            const SheetScope& scope) {
-  std::string text = formula.text().get();
+// Rewrites every element below `node` whose local name is one of `names`; true when any changed.
+bool RewriteAnchoredFormulas(pugi::xml_node node, std::initializer_list<std::string_view> names,
+                             std::string_view oldRanges, std::string_view newRanges,
+                             const SheetScope& scope) {
+  std::int32_t rows = 0;
+  std::int32_t columns = 0;
   const auto oldFirst = FirstRange(oldRanges);
   const auto newFirst = FirstRange(newRanges);
   if (oldFirst && newFirst) {
-    const std::int32_t rows = scope.OldRow(static_cast<std::int32_t>(newFirst->firstRow)) -
-                              static_cast<std::int32_t>(oldFirst->firstRow);
-    const std::int32_t columns =
+    rows = scope.OldRow(static_cast<std::int32_t>(newFirst->firstRow)) -
+           static_cast<std::int32_t>(oldFirst->firstRow);
+    columns =
         static_cast<std::int32_t>(newFirst->firstColumn) - static_cast<std::int32_t>(oldFirst->firstColumn);
-    if (rows != 0 || columns != 0) text = TranslateFormula(text, rows, columns).text;
   }
-  const Rewrite rewrite = ShiftFormulaForRowDeletion(text, scope.sheetName, scope.deletion, scope.sheets);
-  if (rewrite.text != formula.text().get()) formula.text().set(rewrite.text.c_str());
+  bool changed = false;
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element) continue;
+    if (std::find(names.begin(), names.end(), LocalName(child)) == names.end()) {
+      changed = RewriteAnchoredFormulas(child, names, oldRanges, newRanges, scope) || changed;
+      continue;
+    }
+    const std::string before = child.text().get();
+    const std::string moved =
+        rows != 0 || columns != 0 ? TranslateFormula(before, rows, columns).text : before;
+    const Rewrite rewrite = ShiftFormulaForRowDeletion(moved, scope.sheetName, scope.deletion, scope.sheets);
+    if (rewrite.text != before) {
+      child.text().set(rewrite.text.c_str());
+      changed = true;
+    }
+  }
+  return changed;
 }
 
-// An element with a sqref and formula children (conditionalFormatting, dataValidation).
+// An element with a sqref attribute and formula children (conditionalFormatting, dataValidation).
 Edit EditRangedFormulas(pugi::xml_node element, const SheetScope& scope) {
   const std::string oldRanges = element.attribute("sqref").value();
   const Edit edit = ShiftRangeAttribute(element, "sqref", scope);
   if (edit == Edit::Removed) return edit;
-  const std::string newRanges = element.attribute("sqref").value();
-  bool formulasChanged = false;
-  const auto visit = [&](pugi::xml_node node, const auto& self) -> void {
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-      if (child.type() != pugi::node_element) continue;
-      const std::string_view name = LocalName(child);
-      if (name == "formula" || name == "formula1" || name == "formula2") {
-        const std::string old = child.text().get();
-        RewriteAnchoredFormula(child, oldRanges, newRanges, scope);
-        formulasChanged = formulasChanged || old != child.text().get();
-      } else {
-        self(child, self);
-      }
-    }
-  };
-  visit(element, visit);
+  const bool formulasChanged = RewriteAnchoredFormulas(element, {"formula", "formula1", "formula2"},
+                                                       oldRanges, element.attribute("sqref").value(), scope);
   return edit == Edit::Changed || formulasChanged ? Edit::Changed : Edit::Kept;
+}
+
+// The newer conditional formats and validations in the sheet's extension list keep their ranges in
+// an <xm:sqref> element and their formulas in <xm:f> elements.
+Edit EditExtensionItem(pugi::xml_node item, const SheetScope& scope) {
+  pugi::xml_node ranges = ChildNamed(item, "sqref");
+  if (!ranges) return Edit::Kept;
+  const std::string oldRanges = ranges.text().get();
+  const Rewrite rewrite = ShiftRangeListForRowDeletion(oldRanges, scope.deletion);
+  if (rewrite.changed && rewrite.text.empty()) return Edit::Removed;
+  if (rewrite.changed) ranges.text().set(rewrite.text.c_str());
+  const bool formulasChanged = RewriteAnchoredFormulas(item, {"f"}, oldRanges, ranges.text().get(), scope);
+  return rewrite.changed || formulasChanged ? Edit::Changed : Edit::Kept;
 }
 
 // Removes the element children for which `edit` says Removed; Removed when none is left.
@@ -106,9 +122,56 @@ Edit EditChildren(pugi::xml_node parent, std::string_view childName, EditChild e
     }
     child = next;
   }
+  if (!changed) return Edit::Kept;
   if (kept == 0) return Edit::Removed;
-  if (changed && parent.attribute("count")) parent.attribute("count").set_value(std::to_string(kept).c_str());
-  return changed ? Edit::Changed : Edit::Kept;
+  if (parent.attribute("count")) parent.attribute("count").set_value(std::to_string(kept).c_str());
+  return Edit::Changed;
+}
+
+// A manual page break <brk id="k"> sits above row k + 1 and goes with that row.
+Edit EditRowBreaks(pugi::xml_node breaks, const RowDeletion& deletion) {
+  const Edit edit = EditChildren(breaks, "brk", [&](pugi::xml_node brk) {
+    const std::int32_t rowBelow = brk.attribute("id").as_int() + 1;
+    if (rowBelow < deletion.firstRow) return Edit::Kept;
+    if (rowBelow <= deletion.lastRow) return Edit::Removed;
+    brk.attribute("id").set_value(rowBelow - 1 - deletion.count());
+    return Edit::Changed;
+  });
+  if (edit == Edit::Changed && breaks.attribute("manualBreakCount")) {
+    std::size_t manual = 0;
+    for (pugi::xml_node brk = breaks.first_child(); brk; brk = brk.next_sibling()) {
+      if (brk.attribute("man").as_bool()) ++manual;
+    }
+    breaks.attribute("manualBreakCount").set_value(manual);
+  }
+  return edit;
+}
+
+Edit EditExtensions(pugi::xml_node extensions, const SheetScope& scope) {
+  bool changed = false;
+  for (pugi::xml_node extension = extensions.first_child(); extension;) {
+    const pugi::xml_node nextExtension = extension.next_sibling();
+    for (pugi::xml_node list = extension.first_child(); list;) {
+      const pugi::xml_node next = list.next_sibling();
+      const std::string_view name = LocalName(list);
+      const std::string_view itemName = name == "conditionalFormattings" ? "conditionalFormatting"
+                                        : name == "dataValidations"      ? "dataValidation"
+                                                                         : "";
+      if (!itemName.empty()) {
+        const Edit edit =
+            EditChildren(list, itemName, [&](pugi::xml_node item) { return EditExtensionItem(item, scope); });
+        if (edit == Edit::Removed) {
+          extension.remove_child(list);
+          if (!extension.first_child()) extensions.remove_child(extension);
+        }
+        changed = changed || edit != Edit::Kept;
+      }
+      list = next;
+    }
+    extension = nextExtension;
+  }
+  if (!changed) return Edit::Kept;
+  return extensions.first_child() ? Edit::Changed : Edit::Removed;
 }
 
 Edit EditFragment(std::string_view name, pugi::xml_node root, const SheetScope& scope) {
@@ -122,6 +185,8 @@ Edit EditFragment(std::string_view name, pugi::xml_node root, const SheetScope& 
                         [&](pugi::xml_node validation) { return EditRangedFormulas(validation, scope); });
   }
   if (name == "autoFilter") return ShiftRangeAttribute(root, "ref", scope);
+  if (name == "rowBreaks") return EditRowBreaks(root, scope.deletion);
+  if (name == "extLst") return EditExtensions(root, scope);
   return Edit::Kept;
 }
 
@@ -326,7 +391,7 @@ void RewriteSheetItems(Workbook& workbook, std::size_t sheetIndex, const RowDele
     hasRelatedParts = hasRelatedParts || name == "tableParts" || name == "legacyDrawing" || name == "drawing";
     Edit edit = Edit::Kept;
     if (name == "hyperlinks" || name == "conditionalFormatting" || name == "dataValidations" ||
-        name == "autoFilter") {
+        name == "autoFilter" || name == "rowBreaks" || name == "extLst") {
       pugi::xml_document document;
       if (LoadXml(document, fragment->xml)) edit = EditFragment(name, document.document_element(), scope);
       if (edit == Edit::Changed) fragment->xml = SaveXml(document);
