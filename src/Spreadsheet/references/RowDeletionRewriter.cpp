@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../formula/ReferenceShift.h"
+#include "internal/LinkedParts.h"
 #include "internal/PartXml.h"
 #include "internal/SheetItems.h"
 
@@ -103,6 +104,8 @@ class RowDeletionRewriter {
       RewriteFormulas(i, i == sheetIndex, deletion, sheets);
     }
     RewriteWorkbookPart(deletion, sheets, anyFormula);
+    if (!linkedParts_) linkedParts_ = detail::LinkedPartNames(workbook_.PartNames());
+    detail::RewriteLinkedParts(workbook_, *linkedParts_, deletion, sheets);
     detail::RewriteSheetItems(workbook_, sheetIndex, deletion, sheets);
   }
 
@@ -207,6 +210,8 @@ class RowDeletionRewriter {
   Workbook& workbook_;
   std::vector<Formulas> formulas_;
   std::string workbookPart_;
+  std::optional<std::vector<std::string>>
+      linkedParts_;  // charts and pivot caches, listed on the first delete
   bool hasDefinedNames_ = false;
   bool fullCalculationSet_ = false;
 };

@@ -131,6 +131,24 @@ TEST(RowDeletionFormulasTest, OtherSheetsNamesAndCalculationFollow) {
   EXPECT_TRUE(Contains(workbook, "</definedNames><calcPr fullCalcOnLoad=\"1\"/>")) << workbook;
 }
 
+TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollow) {
+  Book book;
+  book.data = NumberRows(8);
+  book.extraParts = {
+      {"xl/charts/chart1.xml",
+       "<c:chartSpace xmlns:c=\"c\"><c:ser><c:val><c:numRef><c:f>Data!$B$2:$B$8</c:f></c:numRef></c:val>"
+       "<c:tx><c:strRef><c:f>'Sum Up'!$A$1</c:f></c:strRef></c:tx></c:ser></c:chartSpace>"},
+      {"xl/pivotCache/pivotCacheDefinition1.xml",
+       "<pivotCacheDefinition><cacheSource type=\"worksheet\"><worksheetSource ref=\"A1:B8\" sheet=\"Data\"/>"
+       "</cacheSource></pivotCacheDefinition>"}};
+  const std::string bytes = DeleteRows(book, 3, 3);
+  const std::string chart = ReadPart(bytes, "xl/charts/chart1.xml");
+  EXPECT_TRUE(Contains(chart, "<c:f>Data!$B$2:$B$7</c:f>")) << chart;
+  EXPECT_TRUE(Contains(chart, "<c:f>'Sum Up'!$A$1</c:f>")) << chart;
+  const std::string pivot = ReadPart(bytes, "xl/pivotCache/pivotCacheDefinition1.xml");
+  EXPECT_TRUE(Contains(pivot, "<worksheetSource ref=\"A1:B7\" sheet=\"Data\"/>")) << pivot;
+}
+
 TEST(RowDeletionFormulasTest, WorkbookWithoutFormulasKeepsEveryOtherPartAsStored) {
   Book book;
   book.data = NumberRows(8);
