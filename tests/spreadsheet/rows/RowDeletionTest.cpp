@@ -8,6 +8,7 @@
 #include "Spreadsheet/references/RowDeletionRewriter.h"
 #include "Spreadsheet/workbook/Workbook.h"
 #include "TestWorkbooks.h"
+#include "outside/Spreadsheet.h"
 
 namespace zentora::spreadsheet {
 namespace {
@@ -129,6 +130,22 @@ TEST(RowDeletionFormulasTest, OtherSheetsNamesAndCalculationFollow) {
   EXPECT_TRUE(Contains(workbook, ">Data!$1:$1</definedName>")) << workbook;
   EXPECT_TRUE(Contains(workbook, "<definedName name=\"Gone\">Data!#REF!</definedName>")) << workbook;
   EXPECT_TRUE(Contains(workbook, "</definedNames><calcPr fullCalcOnLoad=\"1\"/>")) << workbook;
+}
+
+TEST(RowDeletionFormulasTest, ApplicationRowsDeleteKeepsReferencesInStep) {
+  Book book;
+  book.data = NumberRows(8);
+  book.summary = "<row r=\"1\"><c r=\"A1\"><f>SUM(Data!B2:B8)</f><v>35</v></c></row>";
+  testing::TemporaryFolder folder;
+  testing::WriteFile(folder.File("book.xlsx"), book.Bytes());
+  auto application = excel::CreateExcelApplication();
+  auto workbook = application->AddWorkbook(folder.File("book.xlsx"));
+  workbook->FirstSheet()->DeleteRows("4:4", excel::kShiftUp);
+  workbook->SaveAs(folder.File("saved.xlsx"));
+  application->Quit();
+  const std::string summary =
+      ReadPart(testing::ReadFile(folder.File("saved.xlsx")), "xl/worksheets/sheet2.xml");
+  EXPECT_TRUE(Contains(summary, "<f>SUM(Data!B2:B7)</f>")) << summary;
 }
 
 TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollow) {
