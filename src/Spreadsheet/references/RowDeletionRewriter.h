@@ -1,8 +1,9 @@
 // Keeps a whole workbook consistent when rows are deleted from one of its sheets, the way the
 // spreadsheet application does: formulas on every sheet (shared and array formulas included),
-// defined names with print areas and titles, and on the sheet itself hyperlinks, conditional
-// formats, data validations, the autofilter, tables, notes and drawing anchors move or shrink with
-// the rows; items that lay wholly in the deleted rows go. Parts it does not change stay as stored.
+// defined names with print areas and titles, chart series and pivot cache sources, and on the sheet
+// itself hyperlinks, conditional formats, data validations, the autofilter, page breaks, tables,
+// notes and drawing anchors move or shrink with the rows; items that lay wholly in the deleted rows
+// go. Parts it does not change stay as stored.
 #pragma once
 
 #include "../workbook/Workbook.h"

@@ -233,15 +233,21 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
   Book book;
   book.data = NumberRows(8);
   book.dataTail = "<drawing r:id=\"rId2\"/><legacyDrawing r:id=\"rId3\"/>";
-  book.dataRelationships = Relationship("rId1", "comments", "../comments1.xml") +
-                           Relationship("rId2", "drawing", "../drawings/drawing1.xml") +
-                           Relationship("rId3", "vmlDrawing", "../drawings/vmlDrawing1.vml");
+  book.dataRelationships =
+      Relationship("rId1", "comments", "../comments1.xml") +
+      Relationship("rId4", "threadedComment", "../threadedComments/threadedComment1.xml") +
+      Relationship("rId2", "drawing", "../drawings/drawing1.xml") +
+      Relationship("rId3", "vmlDrawing", "../drawings/vmlDrawing1.vml");
   book.extraParts = {
       {"xl/comments1.xml",
        "<comments "
        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors><author>a</author>"
        "</authors><commentList><comment ref=\"B3\" authorId=\"0\"><text><t>gone</t></text></comment>"
        "<comment ref=\"B6\" authorId=\"0\"><text><t>moves</t></text></comment></commentList></comments>"},
+      {"xl/threadedComments/threadedComment1.xml",
+       "<ThreadedComments xmlns=\"t\"><threadedComment ref=\"B3\" "
+       "id=\"{1}\"><text>gone</text></threadedComment>"
+       "<threadedComment ref=\"B6\" id=\"{2}\"><text>moves</text></threadedComment></ThreadedComments>"},
       {"xl/drawings/drawing1.xml",
        "<xdr:wsDr xmlns:xdr=\"d\"><xdr:twoCellAnchor><xdr:from><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff>"
        "<xdr:row>4</xdr:row><xdr:rowOff>5</xdr:rowOff></xdr:from><xdr:to><xdr:col>2</xdr:col><xdr:colOff>0"
@@ -259,6 +265,9 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
   const std::string comments = ReadPart(bytes, "xl/comments1.xml");
   EXPECT_FALSE(Contains(comments, "gone")) << comments;
   EXPECT_TRUE(Contains(comments, "<comment ref=\"B5\" authorId=\"0\">")) << comments;
+  const std::string threads = ReadPart(bytes, "xl/threadedComments/threadedComment1.xml");
+  EXPECT_EQ(threads.find("gone"), std::string::npos) << threads;
+  EXPECT_TRUE(Contains(threads, "<threadedComment ref=\"B5\" id=\"{2}\">")) << threads;
   const std::string drawing = ReadPart(bytes, "xl/drawings/drawing1.xml");
   EXPECT_TRUE(Contains(drawing, "<xdr:row>3</xdr:row><xdr:rowOff>5</xdr:rowOff></xdr:from>")) << drawing;
   EXPECT_TRUE(Contains(drawing, "<xdr:row>5</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>")) << drawing;

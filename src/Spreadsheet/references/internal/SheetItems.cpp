@@ -412,6 +412,13 @@ void RewriteSheetItems(Workbook& workbook, std::size_t sheetIndex, const RowDele
       }
     } else if (type.ends_with("/comments")) {
       EditPart(workbook, relationship.target, [&](pugi::xml_node root) { return EditComments(root, scope); });
+    } else if (type.ends_with("/threadedComment")) {
+      EditPart(workbook, relationship.target, [&](pugi::xml_node root) {
+        const Edit edit = EditChildren(root, "threadedComment", [&](pugi::xml_node comment) {
+          return ShiftRangeAttribute(comment, "ref", scope);
+        });
+        return edit == Edit::Removed ? Edit::Changed : edit;
+      });
     } else if (type.ends_with("/drawing")) {
       EditPart(workbook, relationship.target, [&](pugi::xml_node root) { return EditDrawing(root, scope); });
     } else if (type.ends_with("/vmlDrawing")) {

@@ -1,6 +1,7 @@
 // The items of a worksheet that point at its rows, outside its cells: hyperlinks, conditional
-// formats, data validations and the autofilter among its fragments; tables, notes (with their VML
-// shapes) and drawing anchors in related parts. Moved up, shrunk or removed after rows were deleted.
+// formats, data validations (also those in the extension list), the autofilter and manual page
+// breaks among its fragments; tables, notes (with their VML shapes), threaded comments and drawing
+// anchors in related parts. Moved up, shrunk or removed after rows were deleted.
 #pragma once
 
 #include <cstddef>
