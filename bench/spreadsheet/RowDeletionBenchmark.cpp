@@ -1,7 +1,8 @@
 // What keeping references in step costs a row delete. A generated workbook (records sheet of
 // 50,000 rows x 8 columns plus two more sheets) loses row 2 again and again, with and without the
 // rewriting installed; the plain engine delete is the baseline in the same run. Variants: no formulas
-// anywhere (must cost the same as the baseline), and a summary sheet with formulas over the records.
+// anywhere (must cost the same as the baseline), a summary sheet with formulas over the records, and
+// a computed column (one formula per record row, rewritten on every delete).
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -34,13 +35,19 @@ std::string NotesRows() {
   return rows;
 }
 
-std::string WorkbookBytes(bool withFormulas) {
+enum class Formulas { None, OnSummary, ComputedColumn };
+
+std::string WorkbookBytes(Formulas formulas) {
+  const bool withFormulas = formulas != Formulas::None;
   std::string records;
   for (int row = 1; row <= kRows; ++row) {
     const std::string r = std::to_string(row);
     records += "<row r=\"" + r + "\">";
     for (char column = 'A'; column <= 'H'; ++column) {
       records += "<c r=\"" + std::string(1, column) + r + "\"><v>" + r + "</v></c>";
+    }
+    if (formulas == Formulas::ComputedColumn) {
+      records += "<c r=\"I" + r + "\" t=\"str\"><f>B" + r + "&amp;\" \"&amp;C" + r + "</f><v>x</v></c>";
     }
     records += "</row>";
   }
@@ -90,8 +97,8 @@ std::string WorkbookBytes(bool withFormulas) {
 
 // 100 deletes of row 2 per iteration on a freshly opened workbook. The rewriting is installed and
 // the first delete (which looks at every sheet once for formulas) done before the timing starts.
-void DeleteRecords(benchmark::State& state, bool withFormulas, bool rewrite) {
-  const std::string bytes = WorkbookBytes(withFormulas);
+void DeleteRecords(benchmark::State& state, Formulas formulas, bool rewrite) {
+  const std::string bytes = WorkbookBytes(formulas);
   for (auto _ : state) {
     state.PauseTiming();
     auto workbook = Workbook::OpenBytes(bytes, "bench.xlsx");
@@ -106,7 +113,7 @@ void DeleteRecords(benchmark::State& state, bool withFormulas, bool rewrite) {
 
 // The one-time cost: installing the rewriting and the first delete, against a plain first delete.
 void FirstDelete(benchmark::State& state, bool rewrite) {
-  const std::string bytes = WorkbookBytes(false);
+  const std::string bytes = WorkbookBytes(Formulas::None);
   for (auto _ : state) {
     state.PauseTiming();
     auto workbook = Workbook::OpenBytes(bytes, "bench.xlsx");
@@ -117,10 +124,20 @@ void FirstDelete(benchmark::State& state, bool rewrite) {
   }
 }
 
-void EngineDeleteOnly_NoFormulas(benchmark::State& state) { DeleteRecords(state, false, false); }
-void WithRewriting_NoFormulas(benchmark::State& state) { DeleteRecords(state, false, true); }
-void EngineDeleteOnly_SummaryFormulas(benchmark::State& state) { DeleteRecords(state, true, false); }
-void WithRewriting_SummaryFormulas(benchmark::State& state) { DeleteRecords(state, true, true); }
+void EngineDeleteOnly_NoFormulas(benchmark::State& state) { DeleteRecords(state, Formulas::None, false); }
+void WithRewriting_NoFormulas(benchmark::State& state) { DeleteRecords(state, Formulas::None, true); }
+void EngineDeleteOnly_SummaryFormulas(benchmark::State& state) {
+  DeleteRecords(state, Formulas::OnSummary, false);
+}
+void WithRewriting_SummaryFormulas(benchmark::State& state) {
+  DeleteRecords(state, Formulas::OnSummary, true);
+}
+void EngineDeleteOnly_ComputedColumn(benchmark::State& state) {
+  DeleteRecords(state, Formulas::ComputedColumn, false);
+}
+void WithRewriting_ComputedColumn(benchmark::State& state) {
+  DeleteRecords(state, Formulas::ComputedColumn, true);
+}
 void EngineFirstDelete_NoFormulas(benchmark::State& state) { FirstDelete(state, false); }
 void InstallAndFirstDelete_NoFormulas(benchmark::State& state) { FirstDelete(state, true); }
 
@@ -128,6 +145,8 @@ BENCHMARK(EngineDeleteOnly_NoFormulas)->Unit(benchmark::kMillisecond);
 BENCHMARK(WithRewriting_NoFormulas)->Unit(benchmark::kMillisecond);
 BENCHMARK(EngineDeleteOnly_SummaryFormulas)->Unit(benchmark::kMillisecond);
 BENCHMARK(WithRewriting_SummaryFormulas)->Unit(benchmark::kMillisecond);
+BENCHMARK(EngineDeleteOnly_ComputedColumn)->Unit(benchmark::kMillisecond);
+BENCHMARK(WithRewriting_ComputedColumn)->Unit(benchmark::kMillisecond);
 BENCHMARK(EngineFirstDelete_NoFormulas)->Unit(benchmark::kMillisecond);
 BENCHMARK(InstallAndFirstDelete_NoFormulas)->Unit(benchmark::kMillisecond);
 

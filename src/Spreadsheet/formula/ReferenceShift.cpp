@@ -20,6 +20,11 @@ constexpr auto kLastColumn = static_cast<std::int32_t>(kMaxColumns);
 
 // Simple case folding, code point by code point (full folding would equate "ß" and "ss").
 std::string FoldCase(std::string_view name) {
+  if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    std::string folded(name);
+    for (char& c : folded) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
+    return folded;
+  }
   const auto text =
       icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), static_cast<std::int32_t>(name.size())));
   icu::UnicodeString folded;
@@ -135,23 +140,33 @@ std::optional<RowSpan> ShiftRowSpan(RowSpan span, const RowDeletion& deletion) {
   return after;
 }
 
-Rewrite ShiftFormulaForRowDeletion(std::string_view formula, std::string_view home,
-                                   const RowDeletion& deletion, const SheetOrder& sheets) {
-  const std::string deletedSheet = FoldCase(deletion.sheet);
-  const bool homeIsDeletedSheet = !home.empty() && FoldCase(home) == deletedSheet;
-  const auto deletedPosition = sheets.Position(deletion.sheet);
+FormulaShift::FormulaShift(RowDeletion deletion, const SheetOrder& sheets)
+    : deletion_(std::move(deletion)),
+      sheets_(sheets),
+      deletedSheet_(FoldCase(deletion_.sheet)),
+      deletedPosition_(sheets.Position(deletion_.sheet)) {}
+
+bool FormulaShift::IsDeletedSheet(std::string_view sheet) const { return FoldCase(sheet) == deletedSheet_; }
+
+Rewrite FormulaShift::Apply(std::string_view formula, bool onDeletedSheet) const {
   const auto refersToDeletedSheet = [&](const FormulaReference& reference) {
     if (reference.external) return false;
-    if (!reference.hasSheet) return homeIsDeletedSheet;
-    if (reference.firstSheet == reference.lastSheet) return FoldCase(reference.firstSheet) == deletedSheet;
-    const auto first = sheets.Position(reference.firstSheet);
-    const auto last = sheets.Position(reference.lastSheet);
-    return first && last && deletedPosition && std::min(*first, *last) <= *deletedPosition &&
-           *deletedPosition <= std::max(*first, *last);
+    if (!reference.hasSheet) return onDeletedSheet;
+    if (reference.firstSheet == reference.lastSheet) return IsDeletedSheet(reference.firstSheet);
+    const auto first = sheets_.Position(reference.firstSheet);
+    const auto last = sheets_.Position(reference.lastSheet);
+    return first && last && deletedPosition_ && std::min(*first, *last) <= *deletedPosition_ &&
+           *deletedPosition_ <= std::max(*first, *last);
   };
   return RewriteReferences(formula, [&](FormulaReference& reference) {
-    return refersToDeletedSheet(reference) ? ShiftRows(reference, deletion) : Outcome::Kept;
+    return refersToDeletedSheet(reference) ? ShiftRows(reference, deletion_) : Outcome::Kept;
   });
+}
+
+Rewrite ShiftFormulaForRowDeletion(std::string_view formula, std::string_view home,
+                                   const RowDeletion& deletion, const SheetOrder& sheets) {
+  const FormulaShift shift(deletion, sheets);
+  return shift.Apply(formula, !home.empty() && shift.IsDeletedSheet(home));
 }
 
 Rewrite TranslateFormula(std::string_view formula, std::int32_t rows, std::int32_t columns) {

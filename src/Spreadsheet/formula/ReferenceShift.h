@@ -59,6 +59,26 @@ struct Rewrite {
   bool changed = false;
 };
 
+// A deletion made ready for rewriting many formulas: the sheet names are compared once.
+class FormulaShift {
+ public:
+  FormulaShift(RowDeletion deletion, const SheetOrder& sheets);
+
+  // True when `sheet` names the sheet that lost the rows.
+  bool IsDeletedSheet(std::string_view sheet) const;
+  // Rewrites `formula` as ShiftFormulaForRowDeletion does; `onDeletedSheet` says whether the sheet the
+  // formula lives on (meant by references without sheet name) is the one that lost the rows.
+  Rewrite Apply(std::string_view formula, bool onDeletedSheet) const;
+  // The deletion this shift applies.
+  const RowDeletion& deletion() const { return deletion_; }
+
+ private:
+  RowDeletion deletion_;
+  const SheetOrder& sheets_;
+  std::string deletedSheet_;  // folded
+  std::optional<std::size_t> deletedPosition_;
+};
+
 // Rewrites the references in `formula` (stored form, no "=") that point at the deleted rows:
 // below them they move up, ranges across them shrink, and references wholly inside them become
 // #REF! (keeping their sheet prefix: "Data!#REF!"). `home` is the sheet the formula lives on and

@@ -98,10 +98,11 @@ class RowDeletionRewriter {
                                static_cast<std::int32_t>(first + count - 1)};
 
     bool anyFormula = false;
+    const FormulaShift shift(deletion, sheets);
     for (std::size_t i = 0; i < workbook_.SheetCount(); ++i) {
       if (!HasFormulas(i, i == sheetIndex ? &deletion : nullptr)) continue;
       anyFormula = true;
-      RewriteFormulas(i, i == sheetIndex, deletion, sheets);
+      RewriteFormulas(i, shift);
     }
     RewriteWorkbookPart(deletion, sheets, anyFormula);
     if (!linkedParts_) linkedParts_ = detail::LinkedPartNames(workbook_.PartNames());
@@ -130,13 +131,12 @@ class RowDeletionRewriter {
     return formulas_[index] == Formulas::Present;
   }
 
-  void RewriteFormulas(std::size_t index, bool rowsDeletedHere, const RowDeletion& deletion,
-                       const SheetOrder& sheets) {
+  void RewriteFormulas(std::size_t index, const FormulaShift& shift) {
     Worksheet& sheet = workbook_.Sheet(index);
-    const std::string& home = workbook_.SheetAt(index).name;
+    const bool rowsDeletedHere = shift.IsDeletedSheet(workbook_.SheetAt(index).name);
     bool changed = false;
     sheet.ForEachFormula([&](std::uint32_t, std::uint32_t, Formula& formula) {
-      Rewrite rewrite = ShiftFormulaForRowDeletion(formula.text, home, deletion, sheets);
+      Rewrite rewrite = shift.Apply(formula.text, rowsDeletedHere);
       if (rewrite.changed) {
         formula.text = std::move(rewrite.text);
         changed = true;
@@ -145,7 +145,7 @@ class RowDeletionRewriter {
       for (auto& [name, value] : formula.attributes) {
         if (name != "ref") continue;
         // The array's first cell is still there, so its range cannot vanish.
-        Rewrite range = ShiftRangeListForRowDeletion(value, deletion);
+        Rewrite range = ShiftRangeListForRowDeletion(value, shift.deletion());
         if (range.changed && !range.text.empty()) {
           value = std::move(range.text);
           changed = true;
