@@ -106,6 +106,21 @@ bool Translate(ReferenceCorner& corner, std::int32_t rows, std::int32_t columns)
   return true;
 }
 
+// True when a run of digits in `text` stands for a number of at least `least`. Every row number of a
+// reference is such a run, so a formula without one cannot point at or below the deleted rows.
+bool MentionsNumberFrom(std::string_view text, std::int32_t least) {
+  std::int64_t number = -1;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      number = number < 0 ? c - '0' : std::min<std::int64_t>(number * 10 + (c - '0'), kLastRow + 1);
+    } else {
+      if (number >= least) return true;
+      number = -1;
+    }
+  }
+  return number >= least;
+}
+
 }  // namespace
 
 SheetOrder::SheetOrder(const std::vector<std::string>& names) {
@@ -149,6 +164,7 @@ FormulaShift::FormulaShift(RowDeletion deletion, const SheetOrder& sheets)
 bool FormulaShift::IsDeletedSheet(std::string_view sheet) const { return FoldCase(sheet) == deletedSheet_; }
 
 Rewrite FormulaShift::Apply(std::string_view formula, bool onDeletedSheet) const {
+  if (!MentionsNumberFrom(formula, deletion_.firstRow)) return {std::string(formula), false};
   const auto refersToDeletedSheet = [&](const FormulaReference& reference) {
     if (reference.external) return false;
     if (!reference.hasSheet) return onDeletedSheet;

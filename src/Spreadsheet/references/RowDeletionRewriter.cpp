@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../Error.h"
 #include "../formula/ReferenceShift.h"
 #include "internal/LinkedParts.h"
 #include "internal/PartXml.h"
@@ -119,11 +120,20 @@ class RowDeletionRewriter {
   bool HasFormulas(std::size_t index, const RowDeletion* deletion) {
     if (formulas_[index] == Formulas::Unknown) {
       const SheetEntry& entry = workbook_.SheetAt(index);
-      const bool present = entry.isWorksheet && !entry.partName.empty() &&
-                           PartHasFormulas(workbook_.PartContent(entry.partName));
-      formulas_[index] = present ? Formulas::Present : Formulas::None;
-      if (present) {
-        ExpandSharedFormulas(workbook_.Sheet(index), [deletion](std::int32_t row) {
+      formulas_[index] = Formulas::None;
+      Worksheet* sheet = nullptr;
+      try {
+        if (entry.isWorksheet && !entry.partName.empty() &&
+            PartHasFormulas(workbook_.PartContent(entry.partName))) {
+          sheet = &workbook_.Sheet(index);
+        }
+      } catch (const Error&) {
+        // Another sheet that cannot be read does not stop the delete: its part is saved as stored,
+        // with its formulas unchanged. The sheet that lost the rows is always readable (it is loaded).
+      }
+      if (sheet != nullptr) {
+        formulas_[index] = Formulas::Present;
+        ExpandSharedFormulas(*sheet, [deletion](std::int32_t row) {
           return deletion == nullptr || row < deletion->firstRow ? row : row + deletion->count();
         });
       }

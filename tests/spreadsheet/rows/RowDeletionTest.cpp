@@ -148,6 +148,16 @@ TEST(RowDeletionFormulasTest, ApplicationRowsDeleteKeepsReferencesInStep) {
   EXPECT_TRUE(Contains(summary, "<f>SUM(Data!B2:B7)</f>")) << summary;
 }
 
+TEST(RowDeletionFormulasTest, UnreadableOtherSheetIsSavedAsStored) {
+  Book book;
+  book.data = NumberRows(8);
+  book.summary = "<row r=\"1\"><c r=\"A1\" s=\"99\"><f>SUM(Data!B2:B8)</f><v>35</v></c></row>";
+  const std::string before = book.Bytes();
+  const std::string after = DeleteRows(book, 4, 4);
+  EXPECT_EQ(StoredPart(after, "xl/worksheets/sheet2.xml"), StoredPart(before, "xl/worksheets/sheet2.xml"));
+  EXPECT_FALSE(Contains(ReadPart(after, "xl/worksheets/sheet1.xml"), "r=\"8\""));
+}
+
 TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollow) {
   Book book;
   book.data = NumberRows(8);
