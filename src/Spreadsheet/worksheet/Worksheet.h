@@ -49,6 +49,12 @@ class Worksheet {
  public:
   enum class Kind : std::uint8_t { Blank, Number, Shared, Text, Boolean, Error, Complex };
 
+  // A text in the sheet's arena.
+  struct TextSpan {
+    std::uint32_t offset;
+    std::uint32_t length;
+  };
+
   struct Cell {
     std::uint16_t column;
     Kind kind;
@@ -58,10 +64,7 @@ class Worksheet {
       double number;        // Number
       std::uint32_t index;  // Shared: shared string; Complex: detail record
       bool boolean;         // Boolean
-      struct {
-        std::uint32_t offset;  // Text, Error: text in the arena
-        std::uint32_t length;
-      } text;
+      TextSpan text;        // Text, Error
     };
   };
 
