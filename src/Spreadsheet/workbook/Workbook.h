@@ -61,8 +61,6 @@ class Workbook {
   Worksheet& Sheet(std::size_t index);
   // The first sheet in tab order.
   Worksheet& FirstSheet() { return Sheet(0); }
-  // True when the workbook counts dates from 1904.
-  bool date1904() const { return date1904_; }
 
   // The relationships of `partName` (from its .rels part; empty when it has none).
   std::vector<Relationship> RelationshipsOf(std::string_view partName);

@@ -29,6 +29,14 @@ bool ParseDouble(std::string_view text, double& value) {
   return !text.empty() && ParseNumber(text, value);
 }
 
+// Appends a number in its shortest exact form.
+template <typename Number>
+void AppendNumber(std::string& out, Number value) {
+  char digits[32];
+  auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
 void AppendAttribute(std::string& out, std::string_view name, std::string_view value) {
   out += ' ';
   out += name;
@@ -642,32 +650,24 @@ void Worksheet::WriteCell(std::string& out, const Cell& cell, std::string_view r
   out += rowNumber;
   out += '"';
   if (cell.style != 0) {
-    char digits[12];
-    auto result = std::to_chars(digits, digits + sizeof digits, cell.style);
     out += " s=\"";
-    out.append(digits, result.ptr);
+    AppendNumber(out, cell.style);
     out += '"';
   }
   switch (cell.kind) {
     case Kind::Blank:
       out += "/>";
       return;
-    case Kind::Number: {
-      char digits[32];
-      auto result = std::to_chars(digits, digits + sizeof digits, cell.number);
+    case Kind::Number:
       out += "><v>";
-      out.append(digits, result.ptr);
+      AppendNumber(out, cell.number);
       out += "</v></c>";
       return;
-    }
-    case Kind::Shared: {
-      char digits[12];
-      auto result = std::to_chars(digits, digits + sizeof digits, cell.index);
+    case Kind::Shared:
       out += " t=\"s\"><v>";
-      out.append(digits, result.ptr);
+      AppendNumber(out, cell.index);
       out += "</v></c>";
       return;
-    }
     case Kind::Text:
       out += " t=\"inlineStr\"><is>";
       AppendTextElement(out, "", TextAt(cell.text.offset, cell.text.length));

@@ -128,9 +128,6 @@ class Worksheet {
   // Called by DeleteRows after the cells moved: (first deleted row, number of rows).
   std::function<void(std::uint32_t, std::uint32_t)> rowsDeleted;
 
-  // Read access to the store, for tests and measurements.
-  const std::vector<Row>& rows() const { return rows_; }
-
  private:
   friend class SheetReader;
 
