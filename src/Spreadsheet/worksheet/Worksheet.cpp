@@ -162,6 +162,12 @@ class SheetReader : public xml::XmlHandler {
   }
 
   void StartTopLevel(std::string_view name, std::uint64_t offset, std::uint64_t end) {
+    // These are regenerated from the model, so a second one would be written twice.
+    if (name == "sheetData" || name == "mergeCells" || name == "dimension") {
+      for (const SheetFragment& fragment : sheet_.fragments_) {
+        if (fragment.name == name) Fail("more than one <" + std::string(name) + "> element");
+      }
+    }
     if (name == "sheetData") {
       sheet_.fragments_.push_back({"sheetData", ""});
       section_ = Section::SheetData;
