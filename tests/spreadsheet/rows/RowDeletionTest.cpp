@@ -270,7 +270,10 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
        "<xml xmlns:v=\"v\" xmlns:x=\"x\"><v:shape id=\"a\"><br><x:ClientData ObjectType=\"Note\">"
        "<x:Anchor>2, 15, 1, 10, 4, 15, 5, 4</x:Anchor><x:Row>2</x:Row><x:Column>1</x:Column></x:ClientData>"
        "</v:shape><v:shape id=\"b\"><x:ClientData ObjectType=\"Note\"><x:Anchor>2, 15, 4, 10, 4, 15, 8, 4"
-       "</x:Anchor><x:Row>5</x:Row><x:Column>1</x:Column></x:ClientData></v:shape></xml>"}};
+       "</x:Anchor><x:Row>5</x:Row><x:Column>1</x:Column></x:ClientData></v:shape>"
+       "<ns0:shape xmlns:ns0=\"v\" id=\"c\"><ns2:ClientData "
+       "xmlns:ns2=\"x\"><ns2:Row>6</ns2:Row></ns2:ClientData>"
+       "</ns0:shape></xml>"}};
   const std::string bytes = DeleteRows(book, 3, 3);
   const std::string comments = ReadPart(bytes, "xl/comments1.xml");
   EXPECT_FALSE(Contains(comments, "gone")) << comments;
@@ -287,6 +290,7 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
   const std::string shapes = ReadPart(bytes, "xl/drawings/vmlDrawing1.vml");
   EXPECT_FALSE(Contains(shapes, "id=\"a\"")) << shapes;
   EXPECT_TRUE(Contains(shapes, "<x:Anchor>2, 15, 3, 10, 4, 15, 7, 4</x:Anchor><x:Row>4</x:Row>")) << shapes;
+  EXPECT_TRUE(Contains(shapes, "<ns2:Row>5</ns2:Row>")) << shapes;
 }
 
 // Eight rows on "Data" with a one-column table over B2:B8 (header in row 2).

@@ -11,6 +11,7 @@ exits 1 when there was any.
 """
 import csv
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -109,6 +110,9 @@ def check(path, workdir):
         names = package.namelist()
         book = ElementTree.fromstring(package.read("xl/workbook.xml"))
         defined = {d.get("name"): d.text for d in book.iter(f"{{{MAIN}}}definedName")}
+        shapes = b"".join(package.read(n) for n in names if n.endswith(".vml"))
+        # The note's shape names its cell's row counted from 0: A8 is row 7.
+        c.equal("note shape rows", re.findall(rb"Row>(\d+)<", shapes), [b"7"])
         c.equal("calcChain part", [n for n in names if "calcChain" in n], [])
         c.equal("calcChain content type", b"calcChain" in package.read("[Content_Types].xml"), False)
 

@@ -267,20 +267,37 @@ Edit EditDrawing(pugi::xml_node drawing, const SheetScope& scope) {
   return changed ? Edit::Changed : Edit::Kept;
 }
 
-// The number inside the first <tag>…</tag> of `block`, its position and length; nullopt without one.
-struct NumberAt {
+// Where a start tag whose local name is `localName` ("shape" for <v:shape ...>) begins at or after
+// `from`, and its qualified name; writers use any prefix (v:, ns0:, none).
+struct TagAt {
+  std::size_t begin = std::string_view::npos;
+  std::string_view name;
+};
+TagAt FindStartTag(std::string_view text, std::string_view localName, std::size_t from) {
+  for (std::size_t at = text.find('<', from); at != std::string_view::npos; at = text.find('<', at + 1)) {
+    const std::size_t nameEnd = text.find_first_of(" \t\r\n/>", at + 1);
+    if (nameEnd == std::string_view::npos) break;
+    const std::string_view name = text.substr(at + 1, nameEnd - at - 1);
+    if (name.empty() || name.front() == '/') continue;
+    const std::size_t colon = name.find(':');
+    if ((colon == std::string_view::npos ? name : name.substr(colon + 1)) == localName) return {at, name};
+  }
+  return {};
+}
+
+// The text inside the first element with local name `localName` in `block`: position and length.
+struct TextAt {
   std::size_t begin;
   std::size_t length;
   std::string_view text;
 };
-std::optional<NumberAt> ElementText(std::string_view block, std::string_view tag) {
-  const std::string open = "<" + std::string(tag) + ">";
-  const std::size_t begin = block.find(open);
-  if (begin == std::string_view::npos) return std::nullopt;
-  const std::size_t textBegin = begin + open.size();
-  const std::size_t end = block.find('<', textBegin);
+std::optional<TextAt> ElementText(std::string_view block, std::string_view localName) {
+  const TagAt tag = FindStartTag(block, localName, 0);
+  const std::size_t textBegin = tag.begin + 1 + tag.name.size();
+  if (tag.begin == std::string_view::npos || block.substr(textBegin, 1) != ">") return std::nullopt;
+  const std::size_t end = block.find('<', textBegin + 1);
   if (end == std::string_view::npos) return std::nullopt;
-  return NumberAt{textBegin, end - textBegin, block.substr(textBegin, end - textBegin)};
+  return TextAt{textBegin + 1, end - textBegin - 1, block.substr(textBegin + 1, end - textBegin - 1)};
 }
 
 // The VML shapes of notes carry their cell as <x:Row> (from 0) and their box as <x:Anchor> (eight
@@ -290,15 +307,15 @@ std::optional<std::string> EditNoteShapes(std::string_view vml, const SheetScope
   std::string out;
   bool changed = false;
   std::size_t copied = 0;
-  for (std::size_t begin = vml.find("<v:shape"); begin != std::string_view::npos;
-       begin = vml.find("<v:shape", begin + 1)) {
-    const char after = begin + 8 < vml.size() ? vml[begin + 8] : '\0';
-    if (after != ' ' && after != '>' && after != '\n' && after != '\r' && after != '\t') continue;
-    const std::size_t close = vml.find("</v:shape>", begin);
+  for (TagAt shape = FindStartTag(vml, "shape", 0); shape.begin != std::string_view::npos;) {
+    const std::string closeTag = "</" + std::string(shape.name) + ">";
+    const std::size_t close = vml.find(closeTag, shape.begin);
     if (close == std::string_view::npos) break;
-    const std::size_t end = close + std::string_view("</v:shape>").size();
+    const std::size_t begin = shape.begin;
+    const std::size_t end = close + closeTag.size();
+    shape = FindStartTag(vml, "shape", end);
     std::string block(vml.substr(begin, end - begin));
-    const auto row = ElementText(block, "x:Row");
+    const auto row = ElementText(block, "Row");
     std::int32_t number = 0;
     if (!row ||
         std::from_chars(row->text.data(), row->text.data() + row->text.size(), number).ec != std::errc()) {
@@ -310,7 +327,7 @@ std::optional<std::string> EditNoteShapes(std::string_view vml, const SheetScope
       changed = true;
       continue;
     }
-    if (const auto anchor = ElementText(block, "x:Anchor")) {
+    if (const auto anchor = ElementText(block, "Anchor")) {
       std::string numbers;
       std::size_t index = 0;
       for (std::size_t pos = 0; pos <= anchor->text.size(); ++index) {
@@ -327,7 +344,7 @@ std::optional<std::string> EditNoteShapes(std::string_view vml, const SheetScope
       }
       block.replace(anchor->begin, anchor->length, numbers);
     }
-    const auto newRow = ElementText(block, "x:Row");
+    const auto newRow = ElementText(block, "Row");
     block.replace(newRow->begin, newRow->length, std::to_string(DrawingRow(number, scope.deletion)));
     changed = changed || block != vml.substr(begin, end - begin);
     out += block;
