@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const SheetOrder sheets({"Data", "Sum Up", "Jan", "Mar"});
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   for (const FormulaReference& reference : FindReferences(text)) {
-    if (reference.begin > reference.areaBegin || reference.areaBegin >= reference.end || reference.end > size) {
+    if (reference.begin > reference.areaBegin || reference.areaBegin >= reference.end ||
+        reference.end > size) {
       __builtin_trap();
     }
   }
