@@ -1,9 +1,11 @@
 """Builds a record workbook as a third-party writer does, and checks it after a row was deleted.
 
-    records_workbook.py build OUT.xlsx [--resave-with-libreoffice]
+    records_workbook.py build OUT.xlsx [--resave-with-libreoffice | --shared-formulas]
     records_workbook.py check DELETED.xlsx WORKDIR
 
-The workbook: sheet "Records" with ten records in rows 2-11 (ID, Name, Amount, a computed Label),
+The workbook: sheet "Records" with ten records in rows 2-11 (ID, Name, Amount, a computed Label;
+with --shared-formulas the Label column is stored as two shared formula groups, D2:D4 and D5:D11, as
+the application writes filled-down formulas, so that deleting row 5 deletes a group's first cell),
 and sheet "Summary" that sums, counts and looks the records up. `check` expects the record in row 5
 (id4, amount 40) to be gone, reads the file with openpyxl, lets LibreOffice recalculate it and
 compares the values with those of the shifted data. It prints one line per failed expectation and
@@ -30,7 +32,25 @@ RECORDS = 10
 MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
 
 
-def build(path, resave):
+def share_label_formulas(path):
+    """Rewrites the Label column's formulas as the shared groups D2:D4 and D5:D11."""
+    with zipfile.ZipFile(path) as package:
+        parts = [(item, package.read(item.filename)) for item in package.infolist()]
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as package:
+        for item, data in parts:
+            if item.filename == "xl/worksheets/sheet1.xml":
+                for row in range(2, RECORDS + 2):
+                    plain = f'<c r="D{row}"><f>B{row}&amp;" "&amp;C{row}</f>'.encode()
+                    group, first, last = (0, 2, 4) if row < 5 else (1, 5, RECORDS + 1)
+                    shared = (f'<c r="D{row}"><f t="shared" ref="D{first}:D{last}" si="{group}">'
+                              f'B{row}&amp;" "&amp;C{row}</f>' if row == first
+                              else f'<c r="D{row}"><f t="shared" si="{group}"/>').encode()
+                    assert plain in data
+                    data = data.replace(plain, shared)
+            package.writestr(item, data)
+
+
+def build(path, resave, shared):
     wb = openpyxl.Workbook()
     ws = wb.active
     ws.title = "Records"
@@ -72,6 +92,8 @@ def build(path, resave):
     for label, formula in formulas:
         summary.append([label, formula])
     wb.save(path)
+    if shared:
+        share_label_formulas(path)
     if resave:
         libreoffice_convert(path, "xlsx", os.path.dirname(os.path.abspath(path)) + "/resaved")
         shutil.move(os.path.dirname(os.path.abspath(path)) + "/resaved/" + os.path.basename(path), path)
@@ -168,6 +190,6 @@ def check(path, workdir):
 
 if __name__ == "__main__":
     if sys.argv[1] == "build":
-        build(sys.argv[2], "--resave-with-libreoffice" in sys.argv)
+        build(sys.argv[2], "--resave-with-libreoffice" in sys.argv, "--shared-formulas" in sys.argv)
         sys.exit(0)
     sys.exit(check(sys.argv[2], sys.argv[3]))
