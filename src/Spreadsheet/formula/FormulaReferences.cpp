@@ -66,9 +66,10 @@ std::optional<ReferenceCorner> ParseCorner(std::string_view word, CornerShape sh
 
 class Scanner {
  public:
-  explicit Scanner(std::string_view text) : text_(text) {}
+  Scanner(std::string_view text, const std::function<void(FormulaReference&)>& visit)
+      : text_(text), visit_(visit) {}
 
-  std::vector<FormulaReference> Run() {
+  void Run() {
     while (pos_ < text_.size()) {
       const char c = text_[pos_];
       if (c == '"') {
@@ -87,7 +88,6 @@ class Scanner {
         ++pos_;
       }
     }
-    return std::move(found_);
   }
 
  private:
@@ -250,7 +250,7 @@ class Scanner {
       reference.kind = AreaKind::Error;
       reference.end = pos_ + kReferenceError.size();
       pos_ = reference.end;
-      found_.push_back(std::move(reference));
+      visit_(reference);
       return;
     }
     const std::string_view word = WordAt(pos_);
@@ -263,7 +263,7 @@ class Scanner {
       if (ByteAt(after + 1 + second.size()) != '!' && Area(reference, word, second)) {
         reference.end = after + 1 + second.size();
         pos_ = reference.end;
-        found_.push_back(std::move(reference));
+        visit_(reference);
         return;
       }
     }
@@ -271,7 +271,7 @@ class Scanner {
       reference.kind = AreaKind::Cell;
       reference.first = reference.last = *cell;
       reference.end = after;
-      found_.push_back(std::move(reference));
+      visit_(reference);
     }
   }
 
@@ -293,11 +293,19 @@ class Scanner {
 
   std::string_view text_;
   std::size_t pos_ = 0;
-  std::vector<FormulaReference> found_;
+  const std::function<void(FormulaReference&)>& visit_;
 };
 
 }  // namespace
 
-std::vector<FormulaReference> FindReferences(std::string_view formula) { return Scanner(formula).Run(); }
+void ForEachReference(std::string_view formula, const std::function<void(FormulaReference&)>& visit) {
+  Scanner(formula, visit).Run();
+}
+
+std::vector<FormulaReference> FindReferences(std::string_view formula) {
+  std::vector<FormulaReference> found;
+  ForEachReference(formula, [&](FormulaReference& reference) { found.push_back(std::move(reference)); });
+  return found;
+}
 
 }  // namespace zentora::spreadsheet

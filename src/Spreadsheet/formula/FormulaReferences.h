@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,8 +42,10 @@ struct FormulaReference {
   ReferenceCorner last;   // equals first for a single cell
 };
 
-// The references of `formula` in text order; empty for a formula without references or for text
-// that is no formula. Never throws: malformed parts are skipped as plain text.
+// Calls `visit` for each reference of `formula` in text order; not at all for a formula without
+// references or for text that is no formula. Malformed parts are skipped as plain text.
+void ForEachReference(std::string_view formula, const std::function<void(FormulaReference&)>& visit);
+// The references of `formula` in text order, as ForEachReference finds them.
 std::vector<FormulaReference> FindReferences(std::string_view formula);
 
 }  // namespace zentora::spreadsheet

@@ -63,14 +63,14 @@ template <typename Change>
 Rewrite RewriteReferences(std::string_view formula, Change change) {
   Rewrite result;
   std::size_t copied = 0;
-  for (FormulaReference& reference : FindReferences(formula)) {
+  ForEachReference(formula, [&](FormulaReference& reference) {
     const Outcome outcome = change(reference);
-    if (outcome == Outcome::Kept) continue;
+    if (outcome == Outcome::Kept) return;
     result.text.append(formula.substr(copied, reference.areaBegin - copied));
     result.text += outcome == Outcome::Invalid ? std::string(kReferenceError) : RenderArea(reference);
     copied = reference.end;
     result.changed = true;
-  }
+  });
   if (!result.changed) {
     result.text = std::string(formula);
     return result;
