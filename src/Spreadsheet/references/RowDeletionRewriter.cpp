@@ -35,10 +35,11 @@ bool IsShared(const Formula& formula) { return AttributeOf(formula, "t") == "sha
 bool PartHasFormulas(std::string_view part) {
   for (std::size_t at = part.find('<'); at != std::string_view::npos; at = part.find('<', at + 1)) {
     std::size_t name = at + 1;
-    const std::size_t colon = part.find_first_of(":> /", name);
+    constexpr std::string_view kNameEnd = "> /\t\r\n";
+    const std::size_t colon = part.find_first_of(":> /\t\r\n", name);
     if (colon != std::string_view::npos && part[colon] == ':') name = colon + 1;
     if (name + 1 < part.size() && part[name] == 'f' &&
-        (part[name + 1] == '>' || part[name + 1] == ' ' || part[name + 1] == '/')) {
+        kNameEnd.find(part[name + 1]) != std::string_view::npos) {
       return true;
     }
   }
