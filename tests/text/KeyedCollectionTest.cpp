@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Error.h"
@@ -162,6 +165,84 @@ TEST(KeyedCollectionScale, ManyEntriesStayReachableAfterMiddleEdits) {
     ASSERT_EQ(*value, std::to_string(i));
   }
   EXPECT_EQ(collection.At(kEntries / 2 + 1), std::to_string(kEntries / 2));
+}
+
+// Random additions, insertions, replacements and removals against a plain
+// list of (key, value) pairs searched linearly, with keys from a small set so
+// that the index sees many collisions, duplicates and removals in probe runs.
+TEST(KeyedCollectionScale, RandomEditsAgreeWithALinearModel) {
+  std::mt19937 random(2011);
+  const auto folded = [](std::string key) {
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return key;
+  };
+  std::vector<std::pair<std::string, std::string>> model;
+  const auto modelPosition = [&](const std::string& key) {
+    for (std::size_t i = 0; i < model.size(); ++i) {
+      if (folded(model[i].first) == folded(key)) return static_cast<std::int32_t>(i + 1);
+    }
+    return 0;
+  };
+  TextCollection collection;
+  for (int step = 0; step < 20000; ++step) {
+    std::string key = "Key" + std::to_string(random() % 300);
+    if (random() % 2 == 0) key = folded(key);
+    const std::string value = std::to_string(step);
+    const auto count = static_cast<std::int32_t>(model.size());
+    const std::int32_t present = modelPosition(key);
+    switch (random() % 4) {
+      case 0: {
+        const auto before = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count + 1));
+        if (present != 0) {
+          ASSERT_THROW(collection.Insert(before, key, value), Error);
+        } else {
+          collection.Insert(before, key, value);
+          model.insert(model.begin() + (before - 1), {key, value});
+        }
+        break;
+      }
+      case 1:
+        if (count == 0) break;
+        {
+          const auto position = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count));
+          if (present != 0 && present != position) {
+            ASSERT_THROW(collection.Replace(position, key, value), Error);
+          } else {
+            collection.Replace(position, key, value);
+            model[static_cast<std::size_t>(position - 1)] = {key, value};
+          }
+        }
+        break;
+      case 2:
+        if (count == 0) break;
+        {
+          const auto position = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count));
+          collection.RemoveAt(position);
+          model.erase(model.begin() + (position - 1));
+        }
+        break;
+      default:
+        if (present == 0) {
+          ASSERT_THROW(collection.RemoveKey(key), Error);
+        } else {
+          collection.RemoveKey(key);
+          model.erase(model.begin() + (present - 1));
+        }
+    }
+    ASSERT_EQ(collection.Count(), static_cast<std::int32_t>(model.size()));
+    const std::string probe = "KEY" + std::to_string(random() % 300);
+    const std::int32_t expected = modelPosition(probe);
+    const std::string* found = collection.Find(probe);
+    ASSERT_EQ(found != nullptr, expected != 0) << probe << " at step " << step;
+    if (found != nullptr) {
+      ASSERT_EQ(*found, model[static_cast<std::size_t>(expected - 1)].second);
+    }
+  }
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) {
+    ASSERT_EQ(collection.KeyAt(i), model[static_cast<std::size_t>(i - 1)].first);
+    ASSERT_EQ(*collection.Find(model[static_cast<std::size_t>(i - 1)].first), collection.At(i));
+  }
 }
 
 }  // namespace
