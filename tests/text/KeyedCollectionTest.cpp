@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Error.h"
+#include "ExpectError.h"
 
 namespace zentora::excel {
 namespace {
@@ -19,17 +20,6 @@ std::vector<std::string> KeysInOrder(const TextCollection& collection) {
   std::vector<std::string> keys;
   for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
   return keys;
-}
-
-template <typename Operation>
-Error CaughtError(Operation operation) {
-  try {
-    operation();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no error was thrown";
-  return Error(ErrorCode::InvalidArgument, "");
 }
 
 TEST(KeyedCollectionKeys, CompareBySimpleCaseFolding) {
@@ -67,11 +57,9 @@ TEST(KeyedCollectionKeys, IllFormedBytesCompareExactly) {
 TEST(KeyedCollectionKeys, DuplicateKeyNamesTheKeyAndChangesNothing) {
   TextCollection collection;
   collection.Add("Ärzte", "1");
-  const Error error = CaughtError([&] { collection.Add("äRZTE", "2"); });
-  EXPECT_EQ(error.code(), ErrorCode::DuplicateKey);
-  EXPECT_NE(std::string(error.what()).find("\"äRZTE\""), std::string::npos) << error.what();
+  ExpectError([&] { collection.Add("äRZTE", "2"); }, ErrorCode::DuplicateKey, "\"äRZTE\"");
   EXPECT_EQ(collection.Count(), 1);
-  EXPECT_EQ(CaughtError([&] { collection.Insert(1, "ÄRZTE", "3"); }).code(), ErrorCode::DuplicateKey);
+  ExpectError([&] { collection.Insert(1, "ÄRZTE", "3"); }, ErrorCode::DuplicateKey, "ÄRZTE");
   EXPECT_EQ(collection.Count(), 1);
   EXPECT_EQ(*collection.Find("ärzte"), "1");
 }
@@ -84,8 +72,8 @@ TEST(KeyedCollectionOrder, PositionsFollowInsertionAndInsertBefore) {
   collection.Insert(3, "c", "3");
   EXPECT_EQ(KeysInOrder(collection), (std::vector<std::string>{"a", "b", "c", "d"}));
   EXPECT_EQ(collection.At(3), "3");
-  EXPECT_EQ(CaughtError([&] { collection.Insert(6, "e", "5"); }).code(), ErrorCode::OutOfRange);
-  EXPECT_EQ(CaughtError([&] { collection.Insert(0, "e", "5"); }).code(), ErrorCode::OutOfRange);
+  ExpectError([&] { collection.Insert(6, "e", "5"); }, ErrorCode::OutOfRange, "position 6");
+  ExpectError([&] { collection.Insert(0, "e", "5"); }, ErrorCode::OutOfRange, "position 0");
 }
 
 TEST(KeyedCollectionOrder, RemovalFromTheMiddleKeepsPositionsAndKeysRight) {
@@ -110,9 +98,9 @@ TEST(KeyedCollectionOrder, ReplaceKeepsThePositionUnderTheNewKey) {
   EXPECT_FALSE(collection.Contains("old"));
   collection.Replace(1, "NEW", "7");
   EXPECT_EQ(collection.KeyAt(1), "NEW") << "a key may change its letter case in place";
-  EXPECT_EQ(CaughtError([&] { collection.Replace(1, "OTHER", "9"); }).code(), ErrorCode::DuplicateKey);
+  ExpectError([&] { collection.Replace(1, "OTHER", "9"); }, ErrorCode::DuplicateKey, "OTHER");
   EXPECT_EQ(collection.At(1), "7");
-  EXPECT_EQ(CaughtError([&] { collection.Replace(3, "x", "9"); }).code(), ErrorCode::OutOfRange);
+  ExpectError([&] { collection.Replace(3, "x", "9"); }, ErrorCode::OutOfRange, "position 3");
 }
 
 TEST(KeyedCollectionOrder, EntriesWithoutKeysCountByPosition) {
@@ -131,13 +119,9 @@ TEST(KeyedCollectionOrder, EntriesWithoutKeysCountByPosition) {
 TEST(KeyedCollectionErrors, MissingPositionsAndKeysNameWhatIsMissing) {
   TextCollection collection;
   collection.Add("a", "1");
-  const Error outside = CaughtError([&] { collection.At(2); });
-  EXPECT_EQ(outside.code(), ErrorCode::OutOfRange);
-  EXPECT_NE(std::string(outside.what()).find("position 2"), std::string::npos) << outside.what();
-  EXPECT_EQ(CaughtError([&] { collection.RemoveAt(0); }).code(), ErrorCode::OutOfRange);
-  const Error missing = CaughtError([&] { collection.RemoveKey("zz"); });
-  EXPECT_EQ(missing.code(), ErrorCode::InvalidArgument);
-  EXPECT_NE(std::string(missing.what()).find("\"zz\""), std::string::npos) << missing.what();
+  ExpectError([&] { collection.At(2); }, ErrorCode::OutOfRange, "position 2");
+  ExpectError([&] { collection.RemoveAt(0); }, ErrorCode::OutOfRange, "position 0");
+  ExpectError([&] { collection.RemoveKey("zz"); }, ErrorCode::InvalidArgument, "\"zz\"");
 }
 
 TEST(KeyedCollectionClear, ClearCollectionEmptiesAndTheCollectionStaysUsable) {
