@@ -1,0 +1,72 @@
+#include "text/internal/Utf8.h"
+
+#include <cstdint>
+
+namespace zentora::excel::detail {
+
+char32_t NextCodePoint(std::string_view text, std::size_t& i) noexcept {
+  const auto lead = static_cast<std::uint8_t>(text[i]);
+  const auto illFormed = [&] {
+    ++i;
+    return kIllFormedByte + lead;
+  };
+  if (lead < 0x80) {
+    ++i;
+    return lead;
+  }
+  std::size_t length = 0;
+  char32_t c = 0;
+  char32_t smallest = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, c = lead & 0x1Fu, smallest = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, c = lead & 0x0Fu, smallest = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, c = lead & 0x07u, smallest = 0x10000;
+  } else {
+    return illFormed();
+  }
+  if (text.size() - i < length) return illFormed();
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<std::uint8_t>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return illFormed();
+    c = (c << 6) | (next & 0x3Fu);
+  }
+  if (c < smallest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return illFormed();
+  i += length;
+  return c;
+}
+
+std::size_t CodePointLength(std::string_view text, std::size_t i) noexcept {
+  std::size_t next = i;
+  NextCodePoint(text, next);
+  return next - i;
+}
+
+void AppendCodePoint(std::string& text, char32_t c) {
+  if (c >= kIllFormedByte) {
+    text += static_cast<char>(c - kIllFormedByte);
+  } else if (c < 0x80) {
+    text += static_cast<char>(c);
+  } else if (c < 0x800) {
+    text += static_cast<char>(0xC0 | (c >> 6));
+    text += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    text += static_cast<char>(0xE0 | (c >> 12));
+    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (c >> 18));
+    text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::size_t PrefixLength(std::string_view text, std::size_t count) noexcept {
+  std::size_t i = 0;
+  for (std::size_t k = 0; k < count && i < text.size(); ++k) NextCodePoint(text, i);
+  return i;
+}
+
+}  // namespace zentora::excel::detail
