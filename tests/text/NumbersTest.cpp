@@ -76,6 +76,17 @@ TEST(IntegerConversion, OutOfRangeIsAnOverflowNamingTheValue) {
   EXPECT_THROW(ToInt32(std::numeric_limits<double>::infinity()), Error);
 }
 
+TEST(ParseDecimal, ReadsDecimalCommasAndPoints) {
+  EXPECT_EQ(ParseDecimal("4,5"), 4.5);
+  EXPECT_EQ(ParseDecimal("1.234,6"), 1234.6);
+  EXPECT_EQ(ParseDecimal("1.234"), 1.234) << "a lone point is a decimal point";
+  EXPECT_EQ(ParseDecimal("85%"), 85);
+  EXPECT_EQ(ParseDecimal("0,4"), 0.4);
+  EXPECT_EQ(ParseDecimal(""), 0);
+  EXPECT_EQ(ParseDecimal("sehr gut"), 0);
+  EXPECT_EQ(ParseDecimal("1e999"), 0) << "too large for a double counts as 0";
+}
+
 TEST(DecimalText, WritesWholeNumbers) {
   EXPECT_EQ(DecimalText(0), "0");
   EXPECT_EQ(DecimalText(-17), "-17");

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "Error.h"
+#include "text/Search.h"
 
 namespace zentora::excel {
 namespace {
@@ -113,6 +114,19 @@ double LeadingNumber(std::string_view text) {
     return number[0] == '-' ? -0.0 : 0.0;
   }
   return value;
+}
+
+double ParseDecimal(std::string text) {
+  if (text.find('.') != std::string::npos && text.find(',') != std::string::npos) {
+    ReplaceText(text, ".", "", false, false);
+  }
+  ReplaceText(text, ",", ".", false, false);
+  ReplaceText(text, "%", "", false, false);
+  try {
+    return LeadingNumber(text);
+  } catch (const Error&) {
+    return 0;
+  }
 }
 
 double RoundHalfEven(double value) noexcept {

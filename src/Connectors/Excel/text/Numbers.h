@@ -15,6 +15,12 @@ namespace zentora::excel {
 // no number. Throws Overflow naming the text when the number exceeds a double.
 double LeadingNumber(std::string_view text);
 
+// The number in a text written with a decimal comma or point: with both "." and
+// "," present the points are dropped as thousands separators, "," reads as ".",
+// "%" is dropped ("1.234,6" gives 1234.6, "85%" gives 85). 0 when there is no
+// number or it is too large for a double.
+double ParseDecimal(std::string text);
+
 // `value` rounded to the nearest whole number, halves to even (2.5 gives 2, 3.5 gives 4).
 double RoundHalfEven(double value) noexcept;
 

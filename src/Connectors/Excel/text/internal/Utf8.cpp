@@ -69,4 +69,20 @@ std::size_t PrefixLength(std::string_view text, std::size_t count) noexcept {
   return i;
 }
 
+char32_t PreviousCodePoint(std::string_view text, std::size_t end) noexcept {
+  std::size_t start = end - 1;
+  while (start > 0 && end - start < 4 && (static_cast<std::uint8_t>(text[start]) & 0xC0) == 0x80) --start;
+  std::size_t next = start;
+  const char32_t c = NextCodePoint(text, next);
+  if (next == end) return c;
+  // The bytes before `end` are no complete sequence: the last byte stands alone.
+  next = end - 1;
+  return NextCodePoint(text, next);
+}
+
+std::string_view CodePointSlice(std::string_view text, std::size_t first, std::size_t count) noexcept {
+  const std::size_t begin = PrefixLength(text, first - 1);
+  return text.substr(begin, PrefixLength(text.substr(begin), count));
+}
+
 }  // namespace zentora::excel::detail

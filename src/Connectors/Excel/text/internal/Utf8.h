@@ -25,4 +25,12 @@ void AppendCodePoint(std::string& text, char32_t c);
 // Byte length of the first `count` code points of `text` (all of it when shorter).
 std::size_t PrefixLength(std::string_view text, std::size_t count) noexcept;
 
+// The code point that ends just before byte `end` (decoded as NextCodePoint
+// would); `end` must be > 0.
+char32_t PreviousCodePoint(std::string_view text, std::size_t end) noexcept;
+
+// The `count` code points of `text` from the `first`-th (counting from 1); ""
+// when `text` has fewer than `first` code points.
+std::string_view CodePointSlice(std::string_view text, std::size_t first, std::size_t count) noexcept;
+
 }  // namespace zentora::excel::detail
