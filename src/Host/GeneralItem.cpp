@@ -7,7 +7,8 @@ namespace zentora::host {
 namespace {
 
 [[noreturn]] void NotKept(const char* member) {
-  throw std::logic_error(std::string("general item: ") + member + " is not kept; the log is one text (Item_LogString)");
+  throw std::logic_error(std::string("general item: ") + member +
+                         " is not kept; the log is one text (Item_LogString)");
 }
 
 }  // namespace

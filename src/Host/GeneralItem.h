@@ -87,7 +87,8 @@ class GeneralItem : public excel::HostItem {
   // No files are kept: "" for every key.
   std::string Item_GetFile(const std::string& key, std::int32_t option) override;
   // No files are kept: returns "" and stores nothing.
-  std::string Item_SetFile(const std::string& key, const std::string& file, const std::string& command) override;
+  std::string Item_SetFile(const std::string& key, const std::string& file,
+                           const std::string& command) override;
   std::string Item_Retention() override;
   void Item_Retention(const std::string& retention) override;
   double Item_FileSize() override;

@@ -4,7 +4,8 @@
 
 namespace zentora::host {
 
-HostLocationObject::HostLocationObject(std::string referenceText) : referenceText_(std::move(referenceText)) {}
+HostLocationObject::HostLocationObject(std::string referenceText)
+    : referenceText_(std::move(referenceText)) {}
 
 void HostLocationObject::SetChanged(bool changed) { changed_ = changed; }
 
@@ -20,7 +21,9 @@ bool HostLocationObject::Hold() { return hold_; }
 
 std::shared_ptr<excel::HostItem> HostLocationObject::SettingsItem() { return settingsItem_; }
 
-void HostLocationObject::SetSettingsItem(std::shared_ptr<excel::HostItem> item) { settingsItem_ = std::move(item); }
+void HostLocationObject::SetSettingsItem(std::shared_ptr<excel::HostItem> item) {
+  settingsItem_ = std::move(item);
+}
 
 std::string HostLocationObject::ReferenceText() { return referenceText_; }
 

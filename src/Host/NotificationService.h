@@ -30,14 +30,15 @@ class RecordingNotificationService : public excel::NotificationService {
   // The location registered under `name` (exact name); nullptr when none is.
   std::shared_ptr<excel::HostLocation> LocationByName(const std::string& name) override;
   // Records the notification; `object` is left as it is.
-  void Notify(std::int32_t code, const std::string& text, std::shared_ptr<excel::HostObject>& object) override;
+  void Notify(std::int32_t code, const std::string& text,
+              std::shared_ptr<excel::HostObject>& object) override;
   // The file last stored for the item's identifier and `key`; "" when none was.
   std::string FetchFile(const std::shared_ptr<excel::HostItem>& item, const std::string& key,
                         std::int32_t option) override;
   std::string DefaultOwner() override;
   // Remembers `file` for the item's identifier and `key`, and returns `file`; `command` is not used.
-  std::string StoreFile(const std::shared_ptr<excel::HostItem>& item, const std::string& key, const std::string& file,
-                        const std::string& command) override;
+  std::string StoreFile(const std::shared_ptr<excel::HostItem>& item, const std::string& key,
+                        const std::string& file, const std::string& command) override;
 
   // Registers `location` under `name`, replacing an earlier one.
   void AddLocation(const std::string& name, std::shared_ptr<excel::HostLocation> location);

@@ -80,12 +80,13 @@ class NotificationService : public HostObject {
   // Tells the host of a change; the object left in `object` replaces the caller's.
   virtual void Notify(std::int32_t code, const std::string& text, std::shared_ptr<HostObject>& object) = 0;
   // The path of the file stored for `item` under `key`; `option` as the host defines it.
-  virtual std::string FetchFile(const std::shared_ptr<HostItem>& item, const std::string& key, std::int32_t option) = 0;
+  virtual std::string FetchFile(const std::shared_ptr<HostItem>& item, const std::string& key,
+                                std::int32_t option) = 0;
   // The owner text that new items get when they carry none.
   virtual std::string DefaultOwner() = 0;
   // Stores `file` for `item` under `key` with the host command `command`; returns the host's answer.
-  virtual std::string StoreFile(const std::shared_ptr<HostItem>& item, const std::string& key, const std::string& file,
-                                const std::string& command) = 0;
+  virtual std::string StoreFile(const std::shared_ptr<HostItem>& item, const std::string& key,
+                                const std::string& file, const std::string& command) = 0;
 };
 
 // The calling thread's notification service, created on first use. Provided by the host library.

@@ -130,7 +130,8 @@ class HostItem : public HostObject {
   // The path of the file stored under `key`.
   virtual std::string Item_GetFile(const std::string& key, std::int32_t option) = 0;
   // Stores `file` under `key` with the host command `command`; returns the host's answer.
-  virtual std::string Item_SetFile(const std::string& key, const std::string& file, const std::string& command) = 0;
+  virtual std::string Item_SetFile(const std::string& key, const std::string& file,
+                                   const std::string& command) = 0;
   // The retention text.
   virtual std::string Item_Retention() = 0;
   // Stores the retention text.
