@@ -97,7 +97,8 @@ TEST_P(FixedFields, NewItemRowStaysEmptyUntilItsFieldsAreWritten) {
   EXPECT_EQ(Read(path, 4, 3)[3], (std::vector<std::string>{"n4", "", "Neuer Kontakt"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FixedFields, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, FixedFields, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
 
 using Notification = ItemTest;
 
@@ -172,7 +173,8 @@ TEST_P(Notification, ASinkTakesTheNotificationInsteadOfTheService) {
   EXPECT_EQ(location->ReadSheet(2, "log"), "20240101120000,20240305100000*1");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Notification, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Notification, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
 
 using VanishedRecord = ItemTest;
 
@@ -200,7 +202,8 @@ TEST_P(VanishedRecord, AnItemFollowsItsIdentifierAfterTheLocationIsReopened) {
   EXPECT_EQ(item->Item_Text(), "Bernd Weiß");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, VanishedRecord, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, VanishedRecord, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
 
 using DataFields = ItemTest;
 
@@ -230,7 +233,8 @@ TEST_P(DataFields, SettingANewNonEmptyFieldAppendsItsColumn) {
   EXPECT_EQ(Read(path, 1, 7)[0][6], "E-Mail");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DataFields, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, DataFields, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
 
 using OtherMembers = ItemTest;
 
@@ -287,7 +291,8 @@ TEST_P(OtherMembers, InitAcceptsOnlyALocation) {
   EXPECT_THROW(item->Item_Text(), Error);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, OtherMembers, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, OtherMembers, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
 
 using Lifetime = ItemTest;
 

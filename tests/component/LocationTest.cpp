@@ -277,7 +277,8 @@ TEST_P(CellAccess, WritesAppendColumnsThatReopenAsTheSameFields) {
   EXPECT_EQ(location->GetField("$FARBE"), 8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, CellAccess, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, CellAccess, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
 
 using RowIndex = ComponentTest;
 
@@ -376,7 +377,8 @@ TEST_P(ItemCreation, NewItemNeedsTheHostLocationObject) {
   location->Disconnect();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ItemCreation, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, ItemCreation, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
 
 }  // namespace
 }  // namespace zentora::excel::testing
