@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "ComponentFixture.h"
 #include "Error.h"
 #include "outside/Clock.h"
@@ -18,12 +20,18 @@ const Grid kContacts = {
 // 5 March 2024, 10:00:00 local time.
 const LocalDateTime kMorning{2024, 3, 5, 10, 0, 0, 0};
 
+// Records the changes it is told; keeps the item as a plain pointer, since the item keeps the sink.
 class SinkRecorder : public NotificationSink {
  public:
+  struct Received {
+    std::int32_t code;
+    std::string text;
+    const HostItem* item;
+  };
   void Change(std::int32_t code, const std::string& text, const std::shared_ptr<HostItem>& item) override {
-    changes.push_back({code, text, item});
+    changes.push_back({code, text, item.get()});
   }
-  std::vector<host::Notification> changes;
+  std::vector<Received> changes;
 };
 
 class ItemTest : public ComponentTest {
@@ -167,7 +175,7 @@ TEST_P(Notification, ASinkTakesTheNotificationInsteadOfTheService) {
   ASSERT_EQ(sink->changes.size(), 1U);
   EXPECT_EQ(sink->changes[0].code, 3);
   EXPECT_EQ(sink->changes[0].text, "an die Senke");
-  EXPECT_EQ(sink->changes[0].object, item);
+  EXPECT_EQ(sink->changes[0].item, item.get());
   EXPECT_TRUE(Codes().empty());
   EXPECT_FALSE(hostLocation->Changed());
   EXPECT_EQ(location->ReadSheet(2, "log"), "20240101120000,20240305100000*1");
@@ -269,14 +277,22 @@ TEST_P(OtherMembers, FixedAnswersAndTheHostsFiles) {
   EXPECT_EQ(location->ReadSheet(2, "log"), "20240101120000,20240305100000*1");
 }
 
-TEST_P(OtherMembers, MembersOfLaterWorkSayTheyAreNotSupportedYet) {
+TEST_P(OtherMembers, OverallRatingReadsDecimalCommaOrPointAndMinusOneForNone) {
   auto item = location->GetItem("a1");
+  EXPECT_EQ(item->Item_EvalAll(), -1);
+  const std::pair<std::string, std::int16_t> cases[] = {{"4,5", 4},        {"5,5", 6},   {"3.7", 4},
+                                                        {"1.234,6", 1235}, {"1.234", 1}, {"85%", 85},
+                                                        {"0,4", -1},       {"gut", -1}};
+  for (const auto& [cell, rating] : cases) {
+    location->WriteSheet(2, "evalall", cell);
+    EXPECT_EQ(item->Item_EvalAll(), rating) << cell;
+  }
+  location->WriteSheet(2, "evalall", "40000");
   try {
-    item->Item_ToString();
+    item->Item_EvalAll();
     FAIL() << "no error";
   } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::InvalidArgument);
-    EXPECT_STREQ(error.what(), "Item_ToString is not supported yet");
+    EXPECT_EQ(error.code(), ErrorCode::Overflow);
   }
 }
 
@@ -290,6 +306,176 @@ TEST_P(OtherMembers, InitAcceptsOnlyALocation) {
   }
   EXPECT_THROW(item->Item_Text(), Error);
 }
+
+class TopicRecorder : public TopicTree {
+ public:
+  void AddKeyword(const std::shared_ptr<HostItem>& /*item*/, const std::string& keyword) override {
+    calls.push_back("+" + keyword);
+  }
+  void RemoveKeyword(const std::shared_ptr<HostItem>& /*item*/, const std::string& keyword) override {
+    calls.push_back("-" + keyword);
+  }
+  std::vector<std::string> calls;
+};
+
+using Keywords = ItemTest;
+
+TEST_P(Keywords, AddingTrimsBlanksAndRefusesDuplicates) {
+  auto item = location->GetItem("b2");
+  EXPECT_TRUE(item->Item_KeywordAdd("  rot\t"));
+  EXPECT_FALSE(item->Item_KeywordAdd("rot"));
+  EXPECT_FALSE(item->Item_KeywordAdd(" "));
+  EXPECT_TRUE(item->Item_KeywordAdd("grün"));
+  EXPECT_EQ(item->Item_Keywords(), "rot,grün");
+  EXPECT_EQ(Codes(), (std::vector<std::int32_t>{8, 8}));
+  EXPECT_EQ(service->Notifications()[1].text, "grün");
+}
+
+TEST_P(Keywords, EntriesCountEmptyOnesAndCompareExactly) {
+  auto item = location->GetItem("b2");
+  const std::pair<std::string, std::int32_t> counts[] = {
+      {"a,b", 2}, {"a,,b", 3}, {"a,", 1}, {",a", 2}, {"", 0}};
+  for (const auto& [list, count] : counts) {
+    location->WriteSheet(3, "keywords", list);
+    EXPECT_EQ(item->Item_KeywordCount(), count) << list;
+  }
+  location->WriteSheet(3, "keywords", "a,,b");
+  EXPECT_TRUE(item->Item_KeywordHas(""));
+  EXPECT_EQ(item->Item_Keyword(2), "");
+  EXPECT_EQ(item->Item_Keyword(3), "b");
+  EXPECT_EQ(item->Item_Keyword(4), "");
+  EXPECT_EQ(item->Item_Keyword(0), "");
+  location->WriteSheet(3, "keywords", "a,b");
+  EXPECT_FALSE(item->Item_KeywordHas(""));
+  EXPECT_FALSE(item->Item_KeywordHas("A"));
+}
+
+TEST_P(Keywords, RemovingTakesEveryEqualEntryAndKeepsTheOrder) {
+  auto item = location->GetItem("b2");
+  location->WriteSheet(3, "keywords", "b,a,b");
+  EXPECT_FALSE(item->Item_KeywordRemove("B"));
+  EXPECT_TRUE(item->Item_KeywordRemove("b"));
+  EXPECT_EQ(item->Item_Keywords(), "a");
+  EXPECT_TRUE(item->Item_KeywordRemove("a"));
+  EXPECT_EQ(item->Item_Keywords(), "");
+  EXPECT_EQ(Codes(), (std::vector<std::int32_t>{9, 9}));
+}
+
+TEST_P(Keywords, ReplacingTheListAddsFirstThenRemoves) {
+  auto item = location->GetItem("b2");
+  location->WriteSheet(3, "keywords", "a,b");
+  item->Item_Keywords("b / c");
+  EXPECT_EQ(item->Item_Keywords(), "b,c");
+  EXPECT_EQ(Codes(), (std::vector<std::int32_t>{8, 9}));
+}
+
+TEST_P(Keywords, TheHostsTopicTreeHearsOfChangesWhileNotificationIsOn) {
+  // The topic tree is kept per thread once found, so this runs on a thread of its own.
+  auto topics = std::make_shared<TopicRecorder>();
+  std::thread([&] {
+    auto threadService = std::make_shared<host::RecordingNotificationService>();
+    auto topicLocation = std::make_shared<host::HostLocationObject>("topics");
+    topicLocation->SetTopics(topics);
+    threadService->AddLocation("topics", topicLocation);
+    host::ReplaceThreadNotificationService(threadService);
+    auto item = location->GetItem("b2");
+    item->Item_KeywordAdd("rot");
+    item->Item_KeywordRemove("rot");
+    item->Item_Notify(false);
+    item->Item_KeywordAdd("still");
+    host::ReplaceThreadNotificationService(nullptr);
+  }).join();
+  EXPECT_EQ(topics->calls, (std::vector<std::string>{"+rot", "-rot"}));
+  EXPECT_EQ(location->ReadSheet(3, "keywords"), "still");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Keywords, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+
+using Logs = ItemTest;
+
+TEST_P(Logs, ViewsAreCountedWithoutCountingAsChanges) {
+  auto item = location->GetItem("a1");
+  item->Item_Text("geändert");
+  EXPECT_TRUE(item->Item_LogViewAdd(""));
+  EXPECT_TRUE(item->Item_LogViewAdd("gestern"));
+  EXPECT_EQ(item->Item_LogString(), "20240101120000,20240305100000*1,gestern*2");
+  EXPECT_EQ(item->Item_LogCreationDate(), "20240101120000");
+  EXPECT_EQ(item->Item_LogModifyDate(), "20240305100000");
+  EXPECT_EQ(item->Item_LogModifyCount(), 1);
+  EXPECT_EQ(item->Item_LogViewDate(), "gestern");
+  EXPECT_EQ(item->Item_LogViewCount(), 2);
+  EXPECT_EQ(item->Item_LogCreationUser(), "");
+  EXPECT_EQ(Codes(), (std::vector<std::int32_t>{3, 12, 12}));
+  EXPECT_EQ(service->Notifications()[1].text, "20240305100000");
+}
+
+TEST_P(Logs, AViewOfAnEmptyLogStartsItsThirdField) {
+  auto item = location->GetItem("b2");
+  EXPECT_TRUE(item->Item_LogViewAdd(""));
+  EXPECT_EQ(item->Item_LogString(), ",,20240305100000*1");
+}
+
+TEST_P(Logs, SettingTheLogNotifiesEvenWhenTheRowIsGone) {
+  auto item = location->GetItem("b2");
+  item->Item_LogString("20200101000000");
+  EXPECT_EQ(location->ReadSheet(3, "log"), "20200101000000");
+  location->ChangeKey("b2", "weg");
+  item->Item_LogString("x");
+  EXPECT_FALSE(item->Item_LogViewAdd(""));
+  EXPECT_EQ(Codes(), (std::vector<std::int32_t>{13, 13}));
+  EXPECT_EQ(location->ReadSheet(3, "log"), "20200101000000");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Logs, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+
+using TextForm = ItemTest;
+
+TEST_P(TextForm, CarriesTheFilledFieldsWithTheirEscapes) {
+  auto item = location->GetItem("a1");
+  item->Item_Notify(false);
+  item->Item_Text("Anna|Müller\r\nZeile 2");
+  item->Item_Owner("anna");
+  location->WriteSheet(2, "keywords", "rot,grün");
+  EXPECT_EQ(item->Item_ToString(),
+            "ID=a1|Type=contact|Text=Anna\\|Müller\\nZeile 2|Date=01.02.2024|DataTelefon=0221 1"
+            "|Keywords=rot,grün|Owner=anna|Log=20240101120000");
+}
+
+TEST_P(TextForm, ReadingATextReplacesTheRowAndRekeysTheIndex) {
+  auto item = location->GetItem("b2");
+  item->Item_ToString("|ID=7| text =a\\nb|Date=ignoriert|DATUM=2024|dataX=nein|DataFax= 0221 9|Eval=5");
+  EXPECT_EQ(item->Item_ID(), "7");
+  EXPECT_EQ(item->Item_Text(), "a\r\nb");
+  EXPECT_EQ(item->Item_Datum(), "2024");
+  EXPECT_EQ(item->Item_Typ(), "");
+  EXPECT_EQ(item->Item_DataText("Fax"), " 0221 9");
+  EXPECT_EQ(location->GetField("$X"), 0);
+  EXPECT_EQ(location->Items.KeyAt(2), "7");
+  EXPECT_TRUE(Codes().empty());
+}
+
+TEST_P(TextForm, AnEmptyTextEmptiesTheRowButTheItemStaysFindable) {
+  auto item = location->GetItem("a1");
+  item->Item_ToString("");
+  EXPECT_EQ(item->Item_ID(), "");
+  EXPECT_EQ(item->Item_Text(), "");
+  EXPECT_EQ(location->RowOfID("a1"), 2);
+}
+
+TEST_P(TextForm, RoundTripsBetweenTwoItems) {
+  auto source = location->GetItem("a1");
+  auto target = location->GetItem("b2");
+  source->Item_Text("Zeile 1\r\nZeile | 2 \\ Ende");
+  std::string form = source->Item_ToString();
+  ASSERT_EQ(form.rfind("ID=a1|", 0), 0U) << form;
+  form.replace(0, 5, "ID=kopie");
+  target->Item_ToString(form);
+  EXPECT_EQ(target->Item_ID(), "kopie");
+  EXPECT_EQ(target->Item_Text(), source->Item_Text());
+  EXPECT_EQ(target->Item_DataText("Telefon"), "0221 1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, TextForm, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
 
 INSTANTIATE_TEST_SUITE_P(Backends, OtherMembers, ::testing::Values(Backend::Fake, Backend::Engine),
                          BackendName);

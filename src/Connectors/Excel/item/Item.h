@@ -83,7 +83,8 @@ class Item : public HostItem, public std::enable_shared_from_this<Item> {
   std::int32_t Item_EvalCount() override;
   // Always "".
   std::string Item_Eval(std::int32_t index) override;
-  // Not supported yet: throws InvalidArgument.
+  // The overall rating from the "evalall" cell (decimal comma or point, "%" ignored) rounded
+  // halves to even; -1 when it rounds to 0. Throws Overflow beyond 16 bits.
   std::int16_t Item_EvalAll() override;
   // Always 0.
   std::int16_t Item_EvalUser(const std::string& user) override;
@@ -93,25 +94,45 @@ class Item : public HostItem, public std::enable_shared_from_this<Item> {
   void Item_EvalString(const std::string& evaluations) override;
   // Always "".
   std::string Item_EvalString() override;
-  // Keyword members: not supported yet, each throws InvalidArgument.
+  // Entries of the "keywords" cell, a ","-separated list (empty entries count).
   std::int32_t Item_KeywordCount() override;
+  // Entry `index` (from 1); "" outside 1 to the count.
   std::string Item_Keyword(std::int32_t index) override;
+  // Appends the keyword trimmed of blanks; false when that is empty or present (exact). Tells the
+  // topic tree (notification on) and notifies code 8. True even when the row is gone.
   bool Item_KeywordAdd(const std::string& keyword) override;
+  // Removes every entry equal to the trimmed keyword; false when there is none. Tells the topic
+  // tree (notification on) and notifies code 9.
   bool Item_KeywordRemove(const std::string& keyword) override;
+  // The "keywords" cell as stored.
   std::string Item_Keywords() override;
+  // Makes the list equal to `keywords` ("," or "/" separated, spaces trimmed): adds first, then
+  // removes from the last entry down.
   void Item_Keywords(const std::string& keywords) override;
+  // True when "," + keyword + "," occurs in "," + list + "," (so "" is in an empty list).
   bool Item_KeywordHas(const std::string& keyword) override;
-  // Log members: not supported yet, each throws InvalidArgument.
+  // Creation stamp (field 1) of the "log" cell.
   std::string Item_LogCreationDate() override;
+  // Always "": users are not recorded.
   std::string Item_LogCreationUser() override;
+  // Modification stamp (field 2) of the log.
   std::string Item_LogModifyDate() override;
+  // Always "".
   std::string Item_LogModifyUser() override;
+  // Modification count of the log.
   std::int32_t Item_LogModifyCount() override;
+  // View stamp (field 3) of the log.
   std::string Item_LogViewDate() override;
+  // Always "".
   std::string Item_LogViewUser() override;
+  // View count of the log.
   std::int32_t Item_LogViewCount() override;
+  // Counts a view (unless the stored view stamp lies in the future) stamped `dateTime` or now;
+  // notifies code 12. False when the row is gone.
   bool Item_LogViewAdd(const std::string& dateTime) override;
+  // Writes the log text as given and notifies code 13, even when the row is gone.
   void Item_LogString(const std::string& log) override;
+  // The "log" cell as stored.
   std::string Item_LogString() override;
   // Writes the access cell; notifies code 14.
   void Item_Access(const std::string& access) override;
@@ -125,8 +146,13 @@ class Item : public HostItem, public std::enable_shared_from_this<Item> {
   void Item_UserMode(bool mode) override;
   // Binds the item to `location`, which must be a Location (else TypeMismatch).
   void Item_Init(const std::shared_ptr<HostObject>& location) override;
-  // Text form: not supported yet, both directions throw InvalidArgument.
+  // The one-line text form "ID=..|Type=..|Text=..|Date=.." followed by the non-empty data fields,
+  // keywords, source, access, owner, eval and log; text, date and data values escaped.
   std::string Item_ToString() override;
+  // Empties the row (identifier cell included) and writes each entry of the text form: id (re-keys
+  // the index), type, text, datum, access, owner, log, keywords (after removing every keyword),
+  // keyword (added), Data<name>. Other keys, "Data" without a name and "Date" are ignored; nothing
+  // is notified by the setter itself. A gone row changes nothing.
   void Item_ToString(const std::string& text) override;
   // The host location's reference text, "#", and the identifier cell.
   std::string Item_Url() override;
