@@ -160,6 +160,15 @@ TEST_F(CommandLine, NewCreatesAMissingBookWithTheDefaultHeadings) {
   EXPECT_EQ(saved[1][2], "Erster");
 }
 
+TEST_F(CommandLine, AChangeThatCannotBeSavedFailsTheCommand) {
+  fake.state->failing = {"SaveAs"};
+  const Outcome outcome = Run({"set", book, "k1", "text", "verloren"});
+  EXPECT_EQ(outcome.code, 1);
+  EXPECT_EQ(outcome.err, "zentora-excel: SaveAs failed (injected fault) (error 1004)\n");
+  fake.state->failing.clear();
+  EXPECT_EQ(Run({"get", book, "k1", "text"}).out, "Anna Müller\n");
+}
+
 TEST_F(CommandLine, ShowListsEveryFieldAndTheUrl) {
   const Outcome outcome = Run({"show", book, "k1"});
   EXPECT_EQ(outcome.code, 0) << outcome.err;

@@ -329,6 +329,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (call.command == "get") GetField(call, out, store);
     if (call.command == "set") SetField(call, store);
     if (call.command == "new") NewItem(call, out, store);
+    // Disconnect saves too but drops a failed save silently; a change that did not reach the
+    // file must fail the command.
+    if (call.command == "set" || call.command == "new") store.location().Save();
     if (notifications) {
       for (const auto& notification : store.notifications().Notifications()) {
         err << "notification " << notification.code << ' ' << JsonString(notification.text) << '\n';
