@@ -6,6 +6,8 @@ std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
   return info.param == Backend::Fake ? "Fake" : "Engine";
 }
 
+void PrintTo(Backend backend, std::ostream* out) { *out << (backend == Backend::Fake ? "fake" : "engine"); }
+
 void ComponentTest::SetUp() { host::ReplaceThreadNotificationService(service); }
 
 void ComponentTest::TearDown() { host::ReplaceThreadNotificationService(nullptr); }

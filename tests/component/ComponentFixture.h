@@ -19,6 +19,8 @@ namespace zentora::excel::testing {
 enum class Backend { Fake, Engine };
 
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
+// Names the backend in test output.
+void PrintTo(Backend backend, std::ostream* out);
 
 class ComponentTest : public ::testing::TestWithParam<Backend> {
  protected:
