@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Error.h"
+#include "ExpectError.h"
 
 namespace zentora::excel {
 namespace {
@@ -16,17 +20,6 @@ std::vector<std::string> KeysInOrder(const TextCollection& collection) {
   std::vector<std::string> keys;
   for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
   return keys;
-}
-
-template <typename Operation>
-Error CaughtError(Operation operation) {
-  try {
-    operation();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no error was thrown";
-  return Error(ErrorCode::InvalidArgument, "");
 }
 
 TEST(KeyedCollectionKeys, CompareBySimpleCaseFolding) {
@@ -64,11 +57,9 @@ TEST(KeyedCollectionKeys, IllFormedBytesCompareExactly) {
 TEST(KeyedCollectionKeys, DuplicateKeyNamesTheKeyAndChangesNothing) {
   TextCollection collection;
   collection.Add("Ärzte", "1");
-  const Error error = CaughtError([&] { collection.Add("äRZTE", "2"); });
-  EXPECT_EQ(error.code(), ErrorCode::DuplicateKey);
-  EXPECT_NE(std::string(error.what()).find("\"äRZTE\""), std::string::npos) << error.what();
+  ExpectError([&] { collection.Add("äRZTE", "2"); }, ErrorCode::DuplicateKey, "\"äRZTE\"");
   EXPECT_EQ(collection.Count(), 1);
-  EXPECT_EQ(CaughtError([&] { collection.Insert(1, "ÄRZTE", "3"); }).code(), ErrorCode::DuplicateKey);
+  ExpectError([&] { collection.Insert(1, "ÄRZTE", "3"); }, ErrorCode::DuplicateKey, "ÄRZTE");
   EXPECT_EQ(collection.Count(), 1);
   EXPECT_EQ(*collection.Find("ärzte"), "1");
 }
@@ -81,8 +72,8 @@ TEST(KeyedCollectionOrder, PositionsFollowInsertionAndInsertBefore) {
   collection.Insert(3, "c", "3");
   EXPECT_EQ(KeysInOrder(collection), (std::vector<std::string>{"a", "b", "c", "d"}));
   EXPECT_EQ(collection.At(3), "3");
-  EXPECT_EQ(CaughtError([&] { collection.Insert(6, "e", "5"); }).code(), ErrorCode::OutOfRange);
-  EXPECT_EQ(CaughtError([&] { collection.Insert(0, "e", "5"); }).code(), ErrorCode::OutOfRange);
+  ExpectError([&] { collection.Insert(6, "e", "5"); }, ErrorCode::OutOfRange, "position 6");
+  ExpectError([&] { collection.Insert(0, "e", "5"); }, ErrorCode::OutOfRange, "position 0");
 }
 
 TEST(KeyedCollectionOrder, RemovalFromTheMiddleKeepsPositionsAndKeysRight) {
@@ -107,9 +98,9 @@ TEST(KeyedCollectionOrder, ReplaceKeepsThePositionUnderTheNewKey) {
   EXPECT_FALSE(collection.Contains("old"));
   collection.Replace(1, "NEW", "7");
   EXPECT_EQ(collection.KeyAt(1), "NEW") << "a key may change its letter case in place";
-  EXPECT_EQ(CaughtError([&] { collection.Replace(1, "OTHER", "9"); }).code(), ErrorCode::DuplicateKey);
+  ExpectError([&] { collection.Replace(1, "OTHER", "9"); }, ErrorCode::DuplicateKey, "OTHER");
   EXPECT_EQ(collection.At(1), "7");
-  EXPECT_EQ(CaughtError([&] { collection.Replace(3, "x", "9"); }).code(), ErrorCode::OutOfRange);
+  ExpectError([&] { collection.Replace(3, "x", "9"); }, ErrorCode::OutOfRange, "position 3");
 }
 
 TEST(KeyedCollectionOrder, EntriesWithoutKeysCountByPosition) {
@@ -128,13 +119,9 @@ TEST(KeyedCollectionOrder, EntriesWithoutKeysCountByPosition) {
 TEST(KeyedCollectionErrors, MissingPositionsAndKeysNameWhatIsMissing) {
   TextCollection collection;
   collection.Add("a", "1");
-  const Error outside = CaughtError([&] { collection.At(2); });
-  EXPECT_EQ(outside.code(), ErrorCode::OutOfRange);
-  EXPECT_NE(std::string(outside.what()).find("position 2"), std::string::npos) << outside.what();
-  EXPECT_EQ(CaughtError([&] { collection.RemoveAt(0); }).code(), ErrorCode::OutOfRange);
-  const Error missing = CaughtError([&] { collection.RemoveKey("zz"); });
-  EXPECT_EQ(missing.code(), ErrorCode::InvalidArgument);
-  EXPECT_NE(std::string(missing.what()).find("\"zz\""), std::string::npos) << missing.what();
+  ExpectError([&] { collection.At(2); }, ErrorCode::OutOfRange, "position 2");
+  ExpectError([&] { collection.RemoveAt(0); }, ErrorCode::OutOfRange, "position 0");
+  ExpectError([&] { collection.RemoveKey("zz"); }, ErrorCode::InvalidArgument, "\"zz\"");
 }
 
 TEST(KeyedCollectionClear, ClearCollectionEmptiesAndTheCollectionStaysUsable) {
@@ -162,6 +149,84 @@ TEST(KeyedCollectionScale, ManyEntriesStayReachableAfterMiddleEdits) {
     ASSERT_EQ(*value, std::to_string(i));
   }
   EXPECT_EQ(collection.At(kEntries / 2 + 1), std::to_string(kEntries / 2));
+}
+
+// Random additions, insertions, replacements and removals against a plain
+// list of (key, value) pairs searched linearly, with keys from a small set so
+// that the index sees many collisions, duplicates and removals in probe runs.
+TEST(KeyedCollectionScale, RandomEditsAgreeWithALinearModel) {
+  std::mt19937 random(2011);
+  const auto folded = [](std::string key) {
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return key;
+  };
+  std::vector<std::pair<std::string, std::string>> model;
+  const auto modelPosition = [&](const std::string& key) {
+    for (std::size_t i = 0; i < model.size(); ++i) {
+      if (folded(model[i].first) == folded(key)) return static_cast<std::int32_t>(i + 1);
+    }
+    return 0;
+  };
+  TextCollection collection;
+  for (int step = 0; step < 20000; ++step) {
+    std::string key = "Key" + std::to_string(random() % 300);
+    if (random() % 2 == 0) key = folded(key);
+    const std::string value = std::to_string(step);
+    const auto count = static_cast<std::int32_t>(model.size());
+    const std::int32_t present = modelPosition(key);
+    switch (random() % 4) {
+      case 0: {
+        const auto before = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count + 1));
+        if (present != 0) {
+          ASSERT_THROW(collection.Insert(before, key, value), Error);
+        } else {
+          collection.Insert(before, key, value);
+          model.insert(model.begin() + (before - 1), {key, value});
+        }
+        break;
+      }
+      case 1:
+        if (count == 0) break;
+        {
+          const auto position = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count));
+          if (present != 0 && present != position) {
+            ASSERT_THROW(collection.Replace(position, key, value), Error);
+          } else {
+            collection.Replace(position, key, value);
+            model[static_cast<std::size_t>(position - 1)] = {key, value};
+          }
+        }
+        break;
+      case 2:
+        if (count == 0) break;
+        {
+          const auto position = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count));
+          collection.RemoveAt(position);
+          model.erase(model.begin() + (position - 1));
+        }
+        break;
+      default:
+        if (present == 0) {
+          ASSERT_THROW(collection.RemoveKey(key), Error);
+        } else {
+          collection.RemoveKey(key);
+          model.erase(model.begin() + (present - 1));
+        }
+    }
+    ASSERT_EQ(collection.Count(), static_cast<std::int32_t>(model.size()));
+    const std::string probe = "KEY" + std::to_string(random() % 300);
+    const std::int32_t expected = modelPosition(probe);
+    const std::string* found = collection.Find(probe);
+    ASSERT_EQ(found != nullptr, expected != 0) << probe << " at step " << step;
+    if (found != nullptr) {
+      ASSERT_EQ(*found, model[static_cast<std::size_t>(expected - 1)].second);
+    }
+  }
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) {
+    ASSERT_EQ(collection.KeyAt(i), model[static_cast<std::size_t>(i - 1)].first);
+    ASSERT_EQ(*collection.Find(model[static_cast<std::size_t>(i - 1)].first), collection.At(i));
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Error.h"
+#include "ExpectError.h"
 
 namespace zentora::excel {
 namespace {
@@ -34,13 +35,7 @@ TEST(LogReaders, MissingPartsReadAsEmptyOrZero) {
 }
 
 TEST(LogReaders, CountBeyondThirtyTwoBitsIsAnOverflow) {
-  try {
-    LogModifyCountOf("C,M*2147483648");
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::Overflow);
-    EXPECT_NE(std::string(error.what()).find("2147483648"), std::string::npos) << error.what();
-  }
+  ExpectError([] { LogModifyCountOf("C,M*2147483648"); }, ErrorCode::Overflow, "2147483648");
 }
 
 TEST(LogWriters, FollowTheLifeOfAnItem) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Error.h"
+#include "ExpectError.h"
 
 namespace zentora::excel {
 namespace {
@@ -50,12 +51,7 @@ TEST(FindWord, FindsOccurrencesFreeOnBothSides) {
 }
 
 TEST(FindWord, StartBelowOneIsInvalid) {
-  try {
-    FindWord(0, "ab", "ab");
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::InvalidArgument);
-  }
+  ExpectError([] { FindWord(0, "ab", "ab"); }, ErrorCode::InvalidArgument, "0");
 }
 
 TEST(IsWordChar, OnlyAsciiLettersAndUnderscore) {

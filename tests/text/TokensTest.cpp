@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Error.h"
+#include "ExpectError.h"
 
 namespace zentora::excel {
 namespace {
@@ -49,13 +50,7 @@ TEST(FindUnescaped, SkipsSeparatorsAfterAnOddNumberOfBackslashes) {
 TEST(FindUnescaped, CountsBackslashesInSixteenBits) {
   EXPECT_EQ(FindUnescaped(std::string(32767, '\\') + "|", "|"), 0);
   EXPECT_EQ(FindUnescaped(std::string(32766, '\\') + "|", "|"), 32767);
-  try {
-    FindUnescaped(std::string(32768, '\\') + "|", "|");
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::Overflow);
-    EXPECT_NE(std::string(error.what()).find("32769"), std::string::npos) << error.what();
-  }
+  ExpectError([] { FindUnescaped(std::string(32768, '\\') + "|", "|"); }, ErrorCode::Overflow, "32769");
 }
 
 TEST(NextTokenUnescaped, CutsOnlyAtUnescapedSeparatorsAndKeepsBackslashes) {

@@ -5,8 +5,8 @@
 //
 // Cost: lookup by key and by position O(1) (key lookup on average). Adding at the
 // end is O(1) amortised, Replace is O(1). Insert and RemoveAt in the middle shift
-// the later entries (a pointer move each, memmove cost, no rehashing); RemoveKey
-// also scans the positions for the entry. Clear is O(n).
+// the later entries' pointers (memmove cost, no rehashing, no key updates);
+// RemoveKey also scans the positions for the entry. Clear is O(n).
 // Not thread-safe; the component uses it on the host's thread only.
 #pragma once
 
@@ -16,12 +16,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "Error.h"
 #include "text/internal/CaseFolding.h"
+#include "text/internal/KeyTable.h"
 
 namespace zentora::excel {
 
@@ -50,7 +50,7 @@ class KeyedCollection {
   // Appends `value` as an entry without a key (reachable by position only).
   void AddWithoutKey(Value value) {
     CheckRoom();
-    entries_.push_back(std::make_unique<Entry>(Entry{std::string(), false, std::move(value)}));
+    entries_.push_back(std::make_unique<Entry>(Entry{std::string(), 0, false, std::move(value)}));
   }
 
   // Inserts `value` under `key` before `before` (1..Count(); Count() + 1 appends).
@@ -59,15 +59,12 @@ class KeyedCollection {
   void Insert(std::int32_t before, std::string_view key, Value value) {
     if (before < 1 || before > Count() + 1) detail::ThrowPositionOutside(before, Count());
     CheckRoom();
-    auto entry = std::make_unique<Entry>(Entry{std::string(key), true, std::move(value)});
-    auto [slot, inserted] = byKey_.try_emplace(std::string_view(entry->key), entry.get());
-    if (!inserted) detail::ThrowDuplicateKey(key);
-    try {
-      entries_.insert(entries_.begin() + (before - 1), std::move(entry));
-    } catch (...) {
-      byKey_.erase(slot);
-      throw;
-    }
+    auto entry = MakeKeyedEntry(key, std::move(value), nullptr);
+    // With room reserved first, the insertion below cannot fail after the key is in.
+    if (entries_.size() == entries_.capacity())
+      entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
+    byKey_.Insert(entry.get(), entry->hash);
+    entries_.insert(entries_.begin() + (before - 1), std::move(entry));
   }
 
   // Puts `value` under `key` at `position` in place of the entry there: the same as
@@ -75,78 +72,88 @@ class KeyedCollection {
   // Throws OutOfRange for a position outside 1..Count(), DuplicateKey when another
   // entry holds the key; the collection is unchanged then.
   void Replace(std::int32_t position, std::string_view key, Value value) {
-    Entry& old = EntryAt(position);
-    const auto holder = byKey_.find(key);
-    if (holder != byKey_.end() && holder->second != &old) detail::ThrowDuplicateKey(key);
-    auto entry = std::make_unique<Entry>(Entry{std::string(key), true, std::move(value)});
-    if (old.hasKey) byKey_.erase(std::string_view(old.key));
-    byKey_.emplace(std::string_view(entry->key), entry.get());
-    entries_[static_cast<std::size_t>(position - 1)] = std::move(entry);
+    std::unique_ptr<Entry>& slot = SlotAt(position);
+    auto entry = MakeKeyedEntry(key, std::move(value), slot.get());
+    if (slot->hasKey) byKey_.Erase(slot.get(), slot->hash);
+    byKey_.Insert(entry.get(), entry->hash);
+    slot = std::move(entry);
   }
 
   // Removes the entry at `position`; later entries move up one. Throws OutOfRange outside 1..Count().
   void RemoveAt(std::int32_t position) {
-    Entry& entry = EntryAt(position);
-    if (entry.hasKey) byKey_.erase(std::string_view(entry.key));
+    const Entry& entry = *SlotAt(position);
+    if (entry.hasKey) byKey_.Erase(&entry, entry.hash);
     entries_.erase(entries_.begin() + (position - 1));
   }
 
   // Removes the entry under `key`; throws InvalidArgument naming the key when it is absent.
   void RemoveKey(std::string_view key) {
-    const auto found = byKey_.find(key);
-    if (found == byKey_.end()) detail::ThrowMissingKey(key);
-    const Entry* entry = found->second;
-    byKey_.erase(found);
+    const Entry* entry = byKey_.Find(key, detail::FoldedHash(key));
+    if (entry == nullptr) detail::ThrowMissingKey(key);
+    byKey_.Erase(entry, entry->hash);
     entries_.erase(std::find_if(entries_.begin(), entries_.end(),
                                 [entry](const std::unique_ptr<Entry>& e) { return e.get() == entry; }));
   }
 
   // Removes every entry.
   void Clear() noexcept {
-    byKey_.clear();
+    byKey_.Clear();
     entries_.clear();
   }
 
   // The value under `key`, or nullptr when no entry has that key.
   const Value* Find(std::string_view key) const {
-    const auto found = byKey_.find(key);
-    return found == byKey_.end() ? nullptr : &found->second->value;
+    const Entry* entry = byKey_.Find(key, detail::FoldedHash(key));
+    return entry == nullptr ? nullptr : &entry->value;
   }
   Value* Find(std::string_view key) {
-    const auto found = byKey_.find(key);
-    return found == byKey_.end() ? nullptr : &found->second->value;
+    Entry* entry = byKey_.Find(key, detail::FoldedHash(key));
+    return entry == nullptr ? nullptr : &entry->value;
   }
 
   // True when an entry has `key`.
-  bool Contains(std::string_view key) const { return byKey_.find(key) != byKey_.end(); }
+  bool Contains(std::string_view key) const { return Find(key) != nullptr; }
 
   // The value at `position`; throws OutOfRange outside 1..Count().
-  const Value& At(std::int32_t position) const { return EntryAt(position).value; }
-  Value& At(std::int32_t position) { return EntryAt(position).value; }
+  const Value& At(std::int32_t position) const { return SlotAt(position)->value; }
+  Value& At(std::int32_t position) { return SlotAt(position)->value; }
 
   // The key of the entry at `position` as it was added; "" for an entry without a key.
   // Throws OutOfRange outside 1..Count().
-  const std::string& KeyAt(std::int32_t position) const { return EntryAt(position).key; }
+  const std::string& KeyAt(std::int32_t position) const { return SlotAt(position)->key; }
 
  private:
   struct Entry {
     std::string key;
+    std::size_t hash;  // FoldedHash(key) for a keyed entry
     bool hasKey;
     Value value;
   };
 
-  Entry& EntryAt(std::int32_t position) const {
+  // A new keyed entry; throws DuplicateKey when an entry other than `replaced` holds the key.
+  std::unique_ptr<Entry> MakeKeyedEntry(std::string_view key, Value value, const Entry* replaced) const {
+    const std::size_t hash = detail::FoldedHash(key);
+    const Entry* holder = byKey_.Find(key, hash);
+    if (holder != nullptr && holder != replaced) detail::ThrowDuplicateKey(key);
+    return std::make_unique<Entry>(Entry{std::string(key), hash, true, std::move(value)});
+  }
+
+  const std::unique_ptr<Entry>& SlotAt(std::int32_t position) const {
     if (position < 1 || position > Count()) detail::ThrowPositionOutside(position, Count());
-    return *entries_[static_cast<std::size_t>(position - 1)];
+    return entries_[static_cast<std::size_t>(position - 1)];
+  }
+  std::unique_ptr<Entry>& SlotAt(std::int32_t position) {
+    if (position < 1 || position > Count()) detail::ThrowPositionOutside(position, Count());
+    return entries_[static_cast<std::size_t>(position - 1)];
   }
 
   void CheckRoom() const {
     if (Count() == std::numeric_limits<std::int32_t>::max()) detail::ThrowCollectionFull();
   }
 
-  // Positions own the entries; the key table points into them (its keys view Entry::key).
+  // Positions own the entries; the key table points at the keyed ones.
   std::vector<std::unique_ptr<Entry>> entries_;
-  std::unordered_map<std::string_view, Entry*, detail::FoldedKeyHash, detail::FoldedKeyEqual> byKey_;
+  detail::KeyTable<Entry> byKey_;
 };
 
 // Empties `collection`, with the effect of removing entry 1 while any entry is left, in O(n).

@@ -93,9 +93,14 @@ bool ExceedsDouble(const std::string& number) {
   return scale + exponent > 0;
 }
 
-[[noreturn]] void ThrowOutside(double value, const char* width) {
-  throw Error(ErrorCode::Overflow,
-              "the number " + NumberText(value) + " does not fit a " + width + " integer");
+template <typename Integer>
+Integer RoundedTo(double value, const char* width) {
+  const double rounded = RoundHalfEven(value);
+  if (!(rounded >= std::numeric_limits<Integer>::min() && rounded <= std::numeric_limits<Integer>::max())) {
+    throw Error(ErrorCode::Overflow,
+                "the number " + NumberText(value) + " does not fit a " + width + " integer");
+  }
+  return static_cast<Integer>(rounded);
 }
 
 }  // namespace
@@ -137,23 +142,9 @@ double RoundHalfEven(double value) noexcept {
   return std::fmod(down, 2.0) == 0 ? down : down + 1;
 }
 
-std::int16_t ToInt16(double value) {
-  const double rounded = RoundHalfEven(value);
-  if (!(rounded >= std::numeric_limits<std::int16_t>::min() &&
-        rounded <= std::numeric_limits<std::int16_t>::max())) {
-    ThrowOutside(value, "16-bit");
-  }
-  return static_cast<std::int16_t>(rounded);
-}
+std::int16_t ToInt16(double value) { return RoundedTo<std::int16_t>(value, "16-bit"); }
 
-std::int32_t ToInt32(double value) {
-  const double rounded = RoundHalfEven(value);
-  if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
-        rounded <= std::numeric_limits<std::int32_t>::max())) {
-    ThrowOutside(value, "32-bit");
-  }
-  return static_cast<std::int32_t>(rounded);
-}
+std::int32_t ToInt32(double value) { return RoundedTo<std::int32_t>(value, "32-bit"); }
 
 std::string DecimalText(std::int64_t value) {
   char buffer[24];

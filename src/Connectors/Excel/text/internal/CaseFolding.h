@@ -9,13 +9,13 @@
 namespace zentora::excel::detail {
 
 // Hash of the folded form of `text`; texts that compare equal by FoldedEqual hash equally.
-std::size_t FoldedHash(std::string_view text) noexcept;
+std::size_t FoldedHash(std::string_view text);
 
 // True when `a` and `b` have the same folded form ("ärzte" and "ÄRZTE", not "Straße" and "STRASSE").
 bool FoldedEqual(std::string_view a, std::string_view b) noexcept;
 
 struct FoldedKeyHash {
-  std::size_t operator()(std::string_view text) const noexcept { return FoldedHash(text); }
+  std::size_t operator()(std::string_view text) const { return FoldedHash(text); }
 };
 
 struct FoldedKeyEqual {

@@ -43,24 +43,37 @@ std::size_t CodePointLength(std::string_view text, std::size_t i) noexcept {
   return next - i;
 }
 
-void AppendCodePoint(std::string& text, char32_t c) {
+std::size_t EncodeCodePoint(char32_t c, char* out) noexcept {
+  const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
   if (c >= kIllFormedByte) {
-    text += static_cast<char>(c - kIllFormedByte);
-  } else if (c < 0x80) {
-    text += static_cast<char>(c);
-  } else if (c < 0x800) {
-    text += static_cast<char>(0xC0 | (c >> 6));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    text += static_cast<char>(0xE0 | (c >> 12));
-    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (c >> 18));
-    text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (c & 0x3F));
+    out[0] = byte(c - kIllFormedByte);
+    return 1;
   }
+  if (c < 0x80) {
+    out[0] = byte(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    out[0] = byte(0xC0 | (c >> 6));
+    out[1] = byte(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    out[0] = byte(0xE0 | (c >> 12));
+    out[1] = byte(0x80 | ((c >> 6) & 0x3F));
+    out[2] = byte(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = byte(0xF0 | (c >> 18));
+  out[1] = byte(0x80 | ((c >> 12) & 0x3F));
+  out[2] = byte(0x80 | ((c >> 6) & 0x3F));
+  out[3] = byte(0x80 | (c & 0x3F));
+  return 4;
+}
+
+void AppendCodePoint(std::string& text, char32_t c) {
+  char encoded[4];
+  text.append(encoded, EncodeCodePoint(c, encoded));
 }
 
 std::size_t PrefixLength(std::string_view text, std::size_t count) noexcept {

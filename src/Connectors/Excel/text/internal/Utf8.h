@@ -19,6 +19,10 @@ char32_t NextCodePoint(std::string_view text, std::size_t& i) noexcept;
 // Number of bytes of the code point starting at byte `i` (1 for an ill-formed byte).
 std::size_t CodePointLength(std::string_view text, std::size_t i) noexcept;
 
+// Writes `c` as UTF-8 to `out` (room for 4 bytes) and returns its length; a
+// kIllFormedByte value writes its byte unchanged.
+std::size_t EncodeCodePoint(char32_t c, char* out) noexcept;
+
 // Appends `c` as UTF-8; a kIllFormedByte value appends its byte unchanged.
 void AppendCodePoint(std::string& text, char32_t c);
 
