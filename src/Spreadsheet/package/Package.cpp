@@ -39,73 +39,6 @@ std::string ZipErrorText(zip_error_t* error) {
   return text == nullptr ? "unknown zip error" : text;
 }
 
-// Reads the whole content of a finished in-memory zip source.
-std::string ReadSource(zip_source_t* source) {
-  zip_stat_t stat;
-  if (zip_source_stat(source, &stat) != 0 || zip_source_open(source) != 0) {
-    throw Error(ErrorCode::Io, "cannot read the written package: " + ZipErrorText(zip_source_error(source)));
-  }
-  std::string result(static_cast<std::size_t>(stat.size), '\0');
-  zip_int64_t got = zip_source_read(source, result.data(), stat.size);
-  zip_source_close(source);
-  if (got < 0 || static_cast<zip_uint64_t>(got) != stat.size) {
-    throw Error(ErrorCode::Io, "cannot read the written package");
-  }
-  return result;
-}
-
-struct SourceRelease {
-  void operator()(zip_source_t* source) const { zip_source_free(source); }
-};
-using SourcePointer = std::unique_ptr<zip_source_t, SourceRelease>;
-
-// Adds or replaces `name` with `content` in `archive`, deflated at `level`; `content` must outlive the
-// archive's close, which is when libzip reads it.
-void PutPart(zip_t* archive, const std::string& name, const std::string& content, int level) {
-  zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
-  if (source == nullptr) throw Error(ErrorCode::Io, "cannot add part " + name + ": " + zip_strerror(archive));
-  zip_int64_t index = zip_name_locate(archive, name.c_str(), 0);
-  if (index >= 0) {
-    if (zip_file_replace(archive, static_cast<zip_uint64_t>(index), source, 0) != 0) {
-      zip_source_free(source);
-      throw Error(ErrorCode::Io, "cannot replace part " + name + ": " + zip_strerror(archive));
-    }
-  } else {
-    index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
-    if (index < 0) {
-      zip_source_free(source);
-      throw Error(ErrorCode::Io, "cannot add part " + name + ": " + zip_strerror(archive));
-    }
-  }
-  zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
-                           static_cast<zip_uint32_t>(level));
-}
-
-// Opens an archive for writing over an in-memory source that starts as `bytes` (not copied).
-zip_t* OpenForWriting(const std::string& bytes, SourcePointer& source, int flags) {
-  zip_error_t error;
-  zip_error_init(&error);
-  source.reset(zip_source_buffer_create(bytes.empty() ? nullptr : bytes.data(), bytes.size(), 0, &error));
-  if (!source) throw Error(ErrorCode::Io, "cannot set up the package: " + ZipErrorText(&error));
-  zip_source_keep(source.get());
-  zip_t* archive = zip_open_from_source(source.get(), flags, &error);
-  if (archive == nullptr) {
-    std::string text = ZipErrorText(&error);
-    zip_error_fini(&error);
-    throw Error(ErrorCode::Io, "cannot set up the package: " + text);
-  }
-  return archive;
-}
-
-std::string Finish(zip_t* archive, zip_source_t* source) {
-  if (zip_close(archive) != 0) {
-    std::string text = zip_strerror(archive);
-    zip_discard(archive);
-    throw Error(ErrorCode::Io, "cannot write the package: " + text);
-  }
-  return ReadSource(source);
-}
-
 }  // namespace
 
 Package::Package(std::string bytes, std::string fileName, Limits limits)
@@ -116,6 +49,7 @@ Package::Package(std::string bytes, std::string fileName, Limits limits)
     throw Error(ErrorCode::NotAWorkbook,
                 fileName_ + ": an encrypted or legacy binary workbook, not an Office Open XML package");
   }
+  if (bytes_.empty()) throw Error(ErrorCode::NotAWorkbook, fileName_ + ": the file is empty, not a workbook");
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &error);
@@ -206,12 +140,12 @@ void Package::Stream(std::string_view partName,
                   Where(partName) + ": corrupt compressed data (" + zip_file_strerror(file) + ")");
     }
     partBytes += static_cast<std::uint64_t>(got);
-    totalRead_ += static_cast<std::uint64_t>(got);
+    std::uint64_t total = totalRead_ += static_cast<std::uint64_t>(got);
     if (partBytes > limits_.maxPartBytes) {
       throw Error(ErrorCode::LimitExceeded, Where(partName) + ": inflates to more than " +
                                                 std::to_string(limits_.maxPartBytes) + " bytes");
     }
-    if (totalRead_ > limits_.maxTotalBytes) {
+    if (total > limits_.maxTotalBytes) {
       throw Error(ErrorCode::LimitExceeded, Where(partName) + ": the package inflates to more than " +
                                                 std::to_string(limits_.maxTotalBytes) + " bytes in total");
     }
@@ -231,40 +165,52 @@ std::string Package::Read(std::string_view partName) {
   return content;
 }
 
-std::string Package::Write(const std::map<std::string, std::optional<std::string>>& changes,
+PartProducer Package::Content(const std::string& content) {
+  return [&content](const std::function<void(std::string_view)>& write) { write(content); };
+}
+
+std::string Package::Write(const std::map<std::string, std::optional<PartProducer>>& changes,
                            int level) const {
-  SourcePointer source;
-  zip_t* archive = OpenForWriting(bytes_, source, 0);
-  try {
-    for (const auto& [name, content] : changes) {
-      std::string stored = Has(name) ? StoredName(name) : name;
-      if (content) {
-        PutPart(archive, stored, *content, level);
-        continue;
-      }
-      zip_int64_t index = zip_name_locate(archive, stored.c_str(), 0);
-      if (index >= 0 && zip_delete(archive, static_cast<zip_uint64_t>(index)) != 0) {
-        throw Error(ErrorCode::Io, "cannot remove part " + name + ": " + zip_strerror(archive));
-      }
+  ZipWriter writer(level);
+  std::map<std::string, const std::optional<PartProducer>*> pending;
+  for (const auto& [name, producer] : changes) pending[Folded(name)] = &producer;
+  zip_t* archive = Archive(archive_);
+  for (const std::string& name : PartNames()) {
+    auto change = pending.find(Folded(name));
+    if (change != pending.end()) {
+      if (*change->second) writer.AddDeflated(name, **change->second);
+      pending.erase(change);
+      continue;
     }
-  } catch (...) {
-    zip_discard(archive);
-    throw;
+    std::uint64_t index = IndexOf(name);
+    zip_stat_t stat;
+    if (zip_stat_index(archive, index, 0, &stat) != 0) {
+      throw Error(ErrorCode::NotAWorkbook, Where(name) + ": cannot be read (" + zip_strerror(archive) + ")");
+    }
+    writer.AddStoredForm(name, stat.comp_method, stat.crc, stat.comp_size, stat.size,
+                         ZipWriter::DosDateTime(stat.mtime), [&](std::string& out) {
+                           zip_file_t* file = zip_fopen_index(archive, index, ZIP_FL_COMPRESSED);
+                           if (file == nullptr) {
+                             throw Error(ErrorCode::NotAWorkbook,
+                                         Where(name) + ": cannot be copied (" + zip_strerror(archive) + ")");
+                           }
+                           std::size_t start = out.size();
+                           out.resize(start + stat.comp_size);
+                           zip_int64_t got = zip_fread(file, out.data() + start, stat.comp_size);
+                           zip_fclose(file);
+                           out.resize(start + static_cast<std::size_t>(std::max<zip_int64_t>(got, 0)));
+                         });
   }
-  return Finish(archive, source.get());
+  for (const auto& [name, producer] : changes) {
+    if (pending.count(Folded(name)) && *producer) writer.AddDeflated(name, *producer);
+  }
+  return writer.Finish();
 }
 
 std::string Package::Build(const std::vector<std::pair<std::string, std::string>>& parts, int level) {
-  SourcePointer source;
-  std::string empty;
-  zip_t* archive = OpenForWriting(empty, source, ZIP_CREATE | ZIP_TRUNCATE);
-  try {
-    for (const auto& [name, content] : parts) PutPart(archive, name, content, level);
-  } catch (...) {
-    zip_discard(archive);
-    throw;
-  }
-  return Finish(archive, source.get());
+  ZipWriter writer(level);
+  for (const auto& [name, content] : parts) writer.AddDeflated(name, Content(content));
+  return writer.Finish();
 }
 
 }  // namespace zentora::spreadsheet

@@ -5,6 +5,7 @@
 // every part not replaced is copied still compressed, byte for byte.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -12,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "ZipWriter.h"
 
 namespace zentora::spreadsheet {
 
@@ -46,14 +49,18 @@ class Package {
   // limits.
   std::string Read(std::string_view partName);
   // Streams the part's inflated content in chunks to `sink`, the last call with `last` true; throws as Read.
+  // Streams (and Reads) of different parts may run on different threads at the same time.
   void Stream(std::string_view partName, const std::function<void(const char*, std::size_t, bool)>& sink);
 
-  // A new package: parts in `changes` with a value are replaced or added (deflated at `level`), parts
-  // mapped to nullopt are removed, every other part is copied still compressed. Throws Io on failure.
-  std::string Write(const std::map<std::string, std::optional<std::string>>& changes, int level) const;
+  // A new package: parts in `changes` with a producer are replaced in place or appended (deflated at
+  // `level`), parts mapped to nullopt are removed, every other part is copied still compressed.
+  // Throws NotAWorkbook when a part to copy cannot be read, LimitExceeded past 4 GiB.
+  std::string Write(const std::map<std::string, std::optional<PartProducer>>& changes, int level) const;
 
   // A new package holding exactly `parts` in the given order, deflated.
   static std::string Build(const std::vector<std::pair<std::string, std::string>>& parts, int level);
+  // A producer that writes `content` (which must outlive it).
+  static PartProducer Content(const std::string& content);
 
  private:
   std::uint64_t IndexOf(std::string_view partName) const;
@@ -61,7 +68,7 @@ class Package {
   std::string bytes_;
   std::string fileName_;
   Limits limits_;
-  std::uint64_t totalRead_ = 0;
+  std::atomic<std::uint64_t> totalRead_ = 0;
   void* archive_ = nullptr;
   std::map<std::string, std::uint64_t> byFoldedName_;
 };

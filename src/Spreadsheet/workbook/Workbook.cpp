@@ -3,7 +3,9 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <exception>
 #include <sstream>
+#include <thread>
 
 #include "../Error.h"
 #include "../package/FileSaving.h"
@@ -265,9 +267,6 @@ void Workbook::ReadStructure() {
   }
   loaded_.resize(sheets_.size());
 
-  if (!sharedStringsPart.empty() && package_->Has(sharedStringsPart)) {
-    sharedStrings_ = SharedStrings(*package_, package_->StoredName(sharedStringsPart));
-  }
   if (!stylesPart_.empty() && package_->Has(stylesPart_)) {
     stylesPart_ = package_->StoredName(stylesPart_);
     std::string content = package_->Read(stylesPart_);
@@ -278,6 +277,29 @@ void Workbook::ReadStructure() {
     styles_ = std::make_unique<Styles>();
     stylesPart_ = FolderOf(workbookPart_) + "styles.xml";
   }
+
+  // The shared strings and the first sheet are read side by side: each is one streaming parse.
+  std::exception_ptr stringsFailure;
+  std::thread stringsReader;
+  if (!sharedStringsPart.empty() && package_->Has(sharedStringsPart)) {
+    stringsReader = std::thread([this, part = package_->StoredName(sharedStringsPart), &stringsFailure] {
+      try {
+        sharedStrings_ = SharedStrings(*package_, part);
+      } catch (...) {
+        stringsFailure = std::current_exception();
+      }
+    });
+  }
+  std::exception_ptr sheetFailure;
+  try {
+    LoadSheet(0);
+  } catch (...) {
+    sheetFailure = std::current_exception();
+  }
+  if (stringsReader.joinable()) stringsReader.join();
+  if (stringsFailure) std::rethrow_exception(stringsFailure);
+  if (sheetFailure) std::rethrow_exception(sheetFailure);
+  loaded_[0]->CheckSharedStringIndexes();
 }
 
 Worksheet& Workbook::Sheet(std::size_t index) {
@@ -286,6 +308,12 @@ Worksheet& Workbook::Sheet(std::size_t index) {
                 package_->fileName() + ": there is no sheet " + std::to_string(index + 1));
   }
   if (loaded_[index]) return *loaded_[index];
+  LoadSheet(index);
+  loaded_[index]->CheckSharedStringIndexes();
+  return *loaded_[index];
+}
+
+void Workbook::LoadSheet(std::size_t index) {
   const SheetEntry& entry = sheets_[index];
   if (entry.partName.empty()) {
     throw Error(ErrorCode::NotAWorkbook,
@@ -309,7 +337,6 @@ Worksheet& Workbook::Sheet(std::size_t index) {
     if (rowsDeleted) rowsDeleted(index, first, count);
   };
   loaded_[index] = std::move(sheet);
-  return *loaded_[index];
 }
 
 std::vector<std::string> Workbook::PartNames() const {
@@ -331,7 +358,8 @@ void Workbook::ReplacePart(const std::string& partName, std::string content) {
   replaced_[stored] = std::move(content);
 }
 
-std::string Workbook::WithoutCalculationChain(std::map<std::string, std::optional<std::string>>& changes) {
+std::string Workbook::WithoutCalculationChain(std::map<std::string, std::string>& edited,
+                                              std::map<std::string, std::optional<PartProducer>>& changes) {
   std::string relationshipsPart = RelationshipsPartOf(workbookPart_);
   std::string chainPart;
   for (const Relationship& relationship : RelationshipsOf(workbookPart_)) {
@@ -339,7 +367,7 @@ std::string Workbook::WithoutCalculationChain(std::map<std::string, std::optiona
       chainPart = relationship.target;
   }
   if (chainPart.empty()) return {};
-  changes[relationshipsPart] = EditDocument(PartContent(relationshipsPart), [&](pugi::xml_node root) {
+  edited[relationshipsPart] = EditDocument(PartContent(relationshipsPart), [&](pugi::xml_node root) {
     for (pugi::xml_node child = root.first_child(); child;) {
       pugi::xml_node next = child.next_sibling();
       if (EndsWith(child.attribute("Type").value(), kCalcChainType)) root.remove_child(child);
@@ -351,32 +379,35 @@ std::string Workbook::WithoutCalculationChain(std::map<std::string, std::optiona
 }
 
 std::string Workbook::SaveToBytes() {
-  std::map<std::string, std::optional<std::string>> changes;
-  for (auto& [name, content] : replaced_) changes[name] = content;
+  // Parts written from text: replaced parts and edited small parts; they must outlive the write.
+  std::map<std::string, std::string> edited = replaced_;
+  std::map<std::string, std::optional<PartProducer>> changes;
   bool formulasMoved = false;
   for (std::size_t i = 0; i < loaded_.size(); ++i) {
     if (!loaded_[i] || !loaded_[i]->changed()) continue;
-    changes[sheets_[i].partName] = loaded_[i]->Serialize();
-    formulasMoved = formulasMoved || loaded_[i]->formulasMoved();
+    const Worksheet& sheet = *loaded_[i];
+    changes[sheets_[i].partName] = PartProducer(
+        [&sheet](const std::function<void(std::string_view)>& write) { sheet.Serialize(write); });
+    formulasMoved = formulasMoved || sheet.formulasMoved();
   }
   std::vector<std::string> removedParts;
   // A calculation chain that lists cells whose formulas moved or went makes the application repair the
   // file; without one it rebuilds the chain.
   if (formulasMoved) {
-    std::string chainPart = WithoutCalculationChain(changes);
+    std::string chainPart = WithoutCalculationChain(edited, changes);
     if (!chainPart.empty()) removedParts.push_back(chainPart);
   }
   bool addStyles = styles_->changed() && !stylesPartExists_;
-  if (styles_->changed()) changes[stylesPart_] = styles_->Serialize();
+  if (styles_->changed()) edited[stylesPart_] = styles_->Serialize();
   if (addStyles) {
     std::string relationshipsPart = RelationshipsPartOf(workbookPart_);
     std::string current =
-        changes.count(relationshipsPart) ? *changes[relationshipsPart] : PartContent(relationshipsPart);
+        edited.count(relationshipsPart) ? edited[relationshipsPart] : PartContent(relationshipsPart);
     std::vector<Relationship> existing = ParseRelationships(workbookPart_, current);
     std::string id = "rIdStyles";
     while (std::any_of(existing.begin(), existing.end(), [&](const Relationship& r) { return r.id == id; }))
       id += "1";
-    changes[relationshipsPart] = EditDocument(current, [&](pugi::xml_node root) {
+    edited[relationshipsPart] = EditDocument(current, [&](pugi::xml_node root) {
       pugi::xml_node added = root.append_child("Relationship");
       added.append_attribute("Id") = id.c_str();
       added.append_attribute("Type") = kStylesRelationship;
@@ -384,25 +415,25 @@ std::string Workbook::SaveToBytes() {
     });
   }
   if (addStyles || !removedParts.empty()) {
-    changes["[Content_Types].xml"] =
-        EditDocument(PartContent("[Content_Types].xml"), [&](pugi::xml_node root) {
-          for (pugi::xml_node child = root.first_child(); child;) {
-            pugi::xml_node next = child.next_sibling();
-            std::string partName = child.attribute("PartName").value();
-            if (Local(child.name()) == "Override" &&
-                std::any_of(removedParts.begin(), removedParts.end(),
-                            [&](const std::string& removed) { return "/" + removed == partName; })) {
-              root.remove_child(child);
-            }
-            child = next;
-          }
-          if (addStyles) {
-            pugi::xml_node added = root.append_child("Override");
-            added.append_attribute("PartName") = ("/" + stylesPart_).c_str();
-            added.append_attribute("ContentType") = kStylesContentType;
-          }
-        });
+    std::string current = edited.count("[Content_Types].xml") ? edited["[Content_Types].xml"]
+                                                              : PartContent("[Content_Types].xml");
+    edited["[Content_Types].xml"] = EditDocument(current, [&](pugi::xml_node root) {
+      for (pugi::xml_node child = root.first_child(); child;) {
+        pugi::xml_node next = child.next_sibling();
+        std::string partName = child.attribute("PartName").value();
+        bool removed = std::any_of(removedParts.begin(), removedParts.end(),
+                                   [&](const std::string& part) { return "/" + part == partName; });
+        if (Local(child.name()) == "Override" && removed) root.remove_child(child);
+        child = next;
+      }
+      if (addStyles) {
+        pugi::xml_node added = root.append_child("Override");
+        added.append_attribute("PartName") = ("/" + stylesPart_).c_str();
+        added.append_attribute("ContentType") = kStylesContentType;
+      }
+    });
   }
+  for (const auto& [name, content] : edited) changes[name] = Package::Content(content);
   return package_->Write(changes, compressionLevel);
 }
 

@@ -90,6 +90,10 @@ class SheetReader : public xml::XmlHandler {
 
   void StartElement(std::string_view name, const char** attributes) override {
     ++depth_;
+    if (section_ == Section::SheetData && depth_ >= 3) {
+      StartInSheetData(name, attributes);  // byte offsets are only needed outside <sheetData>
+      return;
+    }
     std::uint64_t offset = stream_->EventOffset();
     std::uint64_t end = offset + stream_->EventLength();
     if (depth_ == 1) {
@@ -97,8 +101,6 @@ class SheetReader : public xml::XmlHandler {
       sheet_.rootStartTag_ = Raw(offset, end);
     } else if (depth_ == 2) {
       StartTopLevel(name, offset, end);
-    } else if (section_ == Section::SheetData) {
-      StartInSheetData(name, attributes);
     } else if (depth_ == 3 && section_ == Section::MergeCells && name == "mergeCell") {
       const char* reference = xml::FindAttribute(attributes, "ref");
       CellRange range;
@@ -115,10 +117,14 @@ class SheetReader : public xml::XmlHandler {
   }
 
   void EndElement(std::string_view name) override {
-    std::uint64_t end = stream_->EventOffset() + stream_->EventLength();
     if (section_ == Section::SheetData && depth_ >= 3) {
       EndInSheetData(name);
-    } else if (depth_ == 2) {
+      // The window of raw bytes need not reach back further than the last complete row.
+      if (depth_-- == 3) lastEventEnd_ = stream_->EventOffset() + stream_->EventLength();
+      return;
+    }
+    std::uint64_t end = stream_->EventOffset() + stream_->EventLength();
+    if (depth_ == 2) {
       if (capturing_) {
         end = std::max(end, captureStartTagEnd_);
         sheet_.fragments_.push_back({std::string(name), Raw(captureStart_, end)});
@@ -131,8 +137,11 @@ class SheetReader : public xml::XmlHandler {
   }
 
   void Characters(std::string_view text) override {
-    if (collecting_ != nullptr) collecting_->append(text);
-    lastEventEnd_ = stream_->EventOffset() + stream_->EventLength();
+    if (collecting_ != nullptr) {
+      collecting_->append(text);
+    } else if (section_ != Section::SheetData) {
+      lastEventEnd_ = stream_->EventOffset() + stream_->EventLength();
+    }
   }
 
  private:
@@ -233,6 +242,7 @@ class SheetReader : public xml::XmlHandler {
     lastColumn_ = 0;
     Worksheet::Row row;
     row.number = number;
+    row.cells.reserve(sheet_.rows_.empty() ? 0 : sheet_.rows_.back().cells.size());
     if (!other.empty()) {
       row.attributesOffset = sheet_.AppendText(other);
       row.attributesLength = static_cast<std::uint32_t>(other.size());
@@ -301,9 +311,14 @@ class SheetReader : public xml::XmlHandler {
       cell.kind = Worksheet::Kind::Blank;
     } else if (type_ == "s") {
       std::uint32_t index = 0;
-      if (!ParseNumber(std::string_view(value_), index) || index >= sheet_.context_.sharedStrings->size()) {
-        Fail("cell " + CellReference(row_->number, column_) + " refers to shared string \"" + value_ +
-             "\", but there are " + std::to_string(sheet_.context_.sharedStrings->size()));
+      if (!ParseNumber(std::string_view(value_), index)) {
+        Fail("cell " + CellReference(row_->number, column_) + " refers to shared string \"" + value_ + "\"");
+      }
+      // Checked against the table once both are read (the table may be read on another thread).
+      if (index >= sheet_.sharedIndexBound_) {
+        sheet_.sharedIndexBound_ = index + 1;
+        sheet_.sharedIndexRow_ = row_->number;
+        sheet_.sharedIndexColumn_ = column_;
       }
       cell.kind = Worksheet::Kind::Shared;
       cell.index = index;
@@ -373,6 +388,15 @@ void Worksheet::Read(
     const std::function<void(const std::function<void(const char*, std::size_t, bool)>&)>& feed) {
   SheetReader reader(*this);
   reader.Run(feed);
+}
+
+void Worksheet::CheckSharedStringIndexes() const {
+  std::size_t count = context_.sharedStrings->size();
+  if (sharedIndexBound_ <= count) return;
+  throw Error(ErrorCode::NotAWorkbook,
+              context_.where + ": cell " + CellReference(sharedIndexRow_, sharedIndexColumn_) +
+                  " refers to shared string \"" + std::to_string(sharedIndexBound_ - 1) +
+                  "\", but there are " + std::to_string(count));
 }
 
 std::uint32_t Worksheet::AppendText(std::string_view text) {
@@ -687,17 +711,20 @@ void Worksheet::WriteCell(std::string& out, const Cell& cell, std::string_view r
   out += "</c>";
 }
 
-std::string Worksheet::Serialize() const {
+void Worksheet::Serialize(const std::function<void(std::string_view)>& write) const {
   std::string_view root = rootStartTag_;
   std::size_t nameEnd = root.find_first_of(" \t\r\n/>", 1);
   std::string rootName(root.substr(1, nameEnd - 1));
   std::size_t colon = rootName.find(':');
   std::string prefix = colon == std::string::npos ? "" : rootName.substr(0, colon + 1);
 
-  std::size_t cellCount = 0;
-  for (const Row& row : rows_) cellCount += row.cells.size();
+  constexpr std::size_t kPiece = 1 << 20;
   std::string out;
-  out.reserve(cellCount * 40 + rows_.size() * 24 + 4096);
+  out.reserve(kPiece + 64 * 1024);
+  auto flush = [&] {
+    write(out);
+    out.clear();
+  };
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
   if (root.ends_with("/>")) {
     out.append(root.substr(0, root.size() - 2));
@@ -738,14 +765,16 @@ std::string Worksheet::Serialize() const {
           out += PrefixElements(cells, prefix);
         }
         out += "</" + prefix + "row>";
+        if (out.size() >= kPiece) flush();
       }
       out += "</" + prefix + "sheetData>";
     } else {
       out += fragment.xml;
+      if (out.size() >= kPiece) flush();
     }
   }
   out += "</" + rootName + ">";
-  return out;
+  flush();
 }
 
 }  // namespace zentora::spreadsheet

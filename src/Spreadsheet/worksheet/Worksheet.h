@@ -86,11 +86,13 @@ class Worksheet {
   explicit Worksheet(SheetContext context);
 
   // Reads the sheet by streaming `feed`'s chunks through the parser. Throws NotAWorkbook naming the
-  // part and the cell for references out of range or out of order, shared-string or style indexes out
-  // of range and malformed values; LimitExceeded when the arena passes 4 GiB.
+  // part and the cell for references out of range or out of order, style indexes out of range and
+  // malformed values; LimitExceeded when the arena passes 4 GiB. Does not touch the shared strings.
   void Read(const std::function<void(const std::function<void(const char*, std::size_t, bool)>&)>& feed);
-  // The whole sheet part.
-  std::string Serialize() const;
+  // Throws NotAWorkbook naming the cell when a cell refers past the end of the shared strings.
+  void CheckSharedStringIndexes() const;
+  // Writes the whole sheet part through `write`, in pieces of about a megabyte.
+  void Serialize(const std::function<void(std::string_view)>& write) const;
 
   // The cell's text as the application shows it in an English locale ("" for an empty or absent cell).
   std::string CellText(std::uint32_t row, std::uint32_t column) const;
@@ -151,6 +153,10 @@ class Worksheet {
   std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> columnStyles_;
   bool changed_ = false;
   bool formulasMoved_ = false;
+  // One past the largest shared-string index read, and the first cell that used it.
+  std::size_t sharedIndexBound_ = 0;
+  std::uint32_t sharedIndexRow_ = 0;
+  std::uint32_t sharedIndexColumn_ = 0;
 };
 
 }  // namespace zentora::spreadsheet
