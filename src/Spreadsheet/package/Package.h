@@ -1,0 +1,76 @@
+// The zip package of a workbook, held in memory as its original compressed
+// bytes. Parts are read through libzip with their inflated size counted and
+// capped (a part may inflate far past its declared size) and their CRC
+// checked; names are vetted on open. Writing produces a new package in which
+// every part not replaced is copied still compressed, byte for byte.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ZipWriter.h"
+
+namespace zentora::spreadsheet {
+
+// Bounds on what reading a package may cost.
+struct Limits {
+  std::uint64_t maxPartBytes = 2ull << 30;   // inflated bytes of one part
+  std::uint64_t maxTotalBytes = 4ull << 30;  // inflated bytes of all parts read from one package
+  std::uint64_t maxParts = 65'536;           // entries in the zip directory
+};
+
+class Package {
+ public:
+  // Opens the zip in `bytes`; `fileName` names the file in messages. Throws NotAWorkbook for data that is
+  // not a zip (naming a legacy binary or encrypted workbook when it is one), a corrupt directory, an
+  // encrypted entry, or an entry name that is absolute, contains "..", or repeats another in letter case.
+  Package(std::string bytes, std::string fileName, Limits limits);
+  ~Package();
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+
+  // The file name given on open, for messages.
+  const std::string& fileName() const { return fileName_; }
+  // "<file>, part <name>": how messages name a part.
+  std::string Where(std::string_view partName) const;
+  // True when the package has a part of that name (compared without regard to ASCII letter case).
+  bool Has(std::string_view partName) const;
+  // The stored spelling of the part's name, or "" when there is none.
+  std::string StoredName(std::string_view partName) const;
+  // Every part name in directory order.
+  std::vector<std::string> PartNames() const;
+  // The part's whole inflated content; throws NotAWorkbook when missing or corrupt, LimitExceeded past
+  // limits.
+  std::string Read(std::string_view partName);
+  // Streams the part's inflated content in chunks to `sink`, the last call with `last` true; throws as Read.
+  // Streams (and Reads) of different parts may run on different threads at the same time.
+  void Stream(std::string_view partName, const std::function<void(const char*, std::size_t, bool)>& sink);
+
+  // A new package: parts in `changes` with a producer are replaced in place or appended (deflated at
+  // `level`), parts mapped to nullopt are removed, every other part is copied still compressed.
+  // Throws NotAWorkbook when a part to copy cannot be read, LimitExceeded past 4 GiB.
+  std::string Write(const std::map<std::string, std::optional<PartProducer>>& changes, int level) const;
+
+  // A new package holding exactly `parts` in the given order, deflated.
+  static std::string Build(const std::vector<std::pair<std::string, std::string>>& parts, int level);
+  // A producer that writes `content` (which must outlive it).
+  static PartProducer Content(const std::string& content);
+
+ private:
+  std::uint64_t IndexOf(std::string_view partName) const;
+
+  std::string bytes_;
+  std::string fileName_;
+  Limits limits_;
+  std::atomic<std::uint64_t> totalRead_ = 0;
+  void* archive_ = nullptr;
+  std::map<std::string, std::uint64_t> byFoldedName_;
+};
+
+}  // namespace zentora::spreadsheet

@@ -1,0 +1,223 @@
+#include "ZipWriter.h"
+
+#include <zlib.h>
+
+#include <ctime>
+#include <exception>
+#include <limits>
+#include <stdexcept>
+#include <thread>
+
+#include "../Error.h"
+
+namespace zentora::spreadsheet {
+namespace {
+
+constexpr std::uint64_t kZip32Limit = std::numeric_limits<std::uint32_t>::max();
+
+void Put16(std::string& out, std::uint32_t value) {
+  out.push_back(static_cast<char>(value & 0xFF));
+  out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void Put32(std::string& out, std::uint64_t value) {
+  Put16(out, static_cast<std::uint32_t>(value & 0xFFFF));
+  Put16(out, static_cast<std::uint32_t>((value >> 16) & 0xFFFF));
+}
+
+void Patch32(std::string& out, std::size_t at, std::uint64_t value) {
+  for (int i = 0; i < 4; ++i)
+    out[at + static_cast<std::size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+bool IsAscii(std::string_view name) {
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+void CheckZip32(std::uint64_t value, const std::string& name) {
+  if (value >= kZip32Limit) {
+    throw Error(ErrorCode::LimitExceeded, "part " + name + ": packages over 4 GiB cannot be written");
+  }
+}
+
+}  // namespace
+
+std::uint32_t ZipWriter::DosDateTime(std::int64_t unixTime) {
+  std::time_t time = static_cast<std::time_t>(unixTime);
+  std::tm local{};
+  if (localtime_r(&time, &local) == nullptr || local.tm_year < 80)
+    return (1u << 21) | (1u << 16);  // 1980-01-01
+  auto date =
+      static_cast<std::uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  auto clock = static_cast<std::uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+  return date << 16 | clock;
+}
+
+void ZipWriter::WriteLocalHeader(const Entry& entry) {
+  Put32(out_, 0x04034b50);
+  Put16(out_, 20);
+  Put16(out_, IsAscii(entry.name) ? 0 : 0x0800);
+  Put16(out_, entry.method);
+  Put32(out_, entry.dosDateTime);
+  Put32(out_, entry.crc);
+  Put32(out_, entry.compressedSize);
+  Put32(out_, entry.size);
+  Put16(out_, static_cast<std::uint32_t>(entry.name.size()));
+  Put16(out_, 0);
+  out_ += entry.name;
+}
+
+void ZipWriter::AddStoredForm(const std::string& name, std::uint16_t method, std::uint32_t crc,
+                              std::uint64_t compressedSize, std::uint64_t size, std::uint32_t dosDateTime,
+                              const std::function<void(std::string&)>& appendData) {
+  CheckZip32(size, name);
+  CheckZip32(out_.size() + compressedSize, name);
+  Entry entry{name, method, crc, compressedSize, size, dosDateTime, out_.size()};
+  WriteLocalHeader(entry);
+  std::size_t before = out_.size();
+  appendData(out_);
+  if (out_.size() - before != compressedSize) {
+    throw Error(ErrorCode::NotAWorkbook,
+                "part " + name + ": its stored data is shorter than its directory says");
+  }
+  entries_.push_back(std::move(entry));
+}
+
+void ZipWriter::AddDeflated(const std::string& name, const PartProducer& produce) {
+  Entry entry{name, 8, 0, 0, 0, DosDateTime(std::time(nullptr)), out_.size()};
+  WriteLocalHeader(entry);
+  std::size_t dataStart = out_.size();
+  uLong crc = crc32(0, nullptr, 0);
+  std::uint64_t size = 0;
+  // Pieces are deflated as independent blocks, two at a time on two threads; each block starts with
+  // the previous piece's last 32 KiB as its dictionary, so the result is one ordinary deflate stream.
+  constexpr std::size_t kPiece = 4u << 20;
+  constexpr std::size_t kWindow = 32u << 10;
+  detail::BlockDeflater deflaters[2] = {detail::BlockDeflater(level_), detail::BlockDeflater(level_)};
+  std::string pieces[2];
+  std::size_t filled = 0;
+  std::string previousTail;
+  bool twoThreads = std::thread::hardware_concurrency() > 1;
+  auto tailOf = [&](const std::string& piece) {
+    return piece.substr(piece.size() > kWindow ? piece.size() - kWindow : 0);
+  };
+  auto deflateBatch = [&](bool last) {
+    std::string secondDictionary = filled == 2 ? tailOf(pieces[0]) : std::string();
+    if (filled == 2 && twoThreads) {
+      std::exception_ptr failure;
+      std::thread first([&] {
+        try {
+          deflaters[0].Run(pieces[0], previousTail, false);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      });
+      deflaters[1].Run(pieces[1], secondDictionary, last);
+      first.join();
+      if (failure) std::rethrow_exception(failure);
+    } else if (filled == 2) {
+      deflaters[0].Run(pieces[0], previousTail, false);
+      deflaters[1].Run(pieces[1], secondDictionary, last);
+    } else {
+      deflaters[0].Run(pieces[0], previousTail, last);
+    }
+    for (std::size_t i = 0; i < std::max<std::size_t>(filled, 1); ++i) out_ += deflaters[i].output();
+    previousTail = tailOf(pieces[filled == 2 ? 1 : 0]);
+    pieces[0].clear();
+    pieces[1].clear();
+    filled = 0;
+  };
+  produce([&](std::string_view piece) {
+    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(piece.data()), piece.size());
+    size += piece.size();
+    pieces[filled] += piece;
+    if (pieces[filled].size() >= kPiece && ++filled == 2) deflateBatch(false);
+  });
+  if (!pieces[filled].empty() || filled == 0) ++filled;
+  deflateBatch(true);
+  entry.crc = static_cast<std::uint32_t>(crc);
+  entry.size = size;
+  entry.compressedSize = out_.size() - dataStart;
+  CheckZip32(size, name);
+  CheckZip32(out_.size(), name);
+  Patch32(out_, entry.offset + 14, entry.crc);
+  Patch32(out_, entry.offset + 18, entry.compressedSize);
+  Patch32(out_, entry.offset + 22, entry.size);
+  entries_.push_back(std::move(entry));
+}
+
+namespace detail {
+
+BlockDeflater::BlockDeflater(int level) {
+  if (deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::bad_alloc();
+}
+
+BlockDeflater::~BlockDeflater() { deflateEnd(&stream_); }
+
+void BlockDeflater::Run(std::string_view input, std::string_view dictionary, bool last) {
+  deflateReset(&stream_);
+  if (!dictionary.empty()) {
+    deflateSetDictionary(&stream_, reinterpret_cast<const Bytef*>(dictionary.data()),
+                         static_cast<uInt>(dictionary.size()));
+  }
+  output_.clear();
+  stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+  stream_.avail_in = static_cast<uInt>(input.size());
+  int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+  while (true) {
+    std::size_t used = output_.size();
+    std::size_t room = std::max<std::size_t>(input.size() / 4, 64 * 1024);
+    output_.resize(used + room);
+    stream_.next_out = reinterpret_cast<Bytef*>(output_.data() + used);
+    stream_.avail_out = static_cast<uInt>(room);
+    int result = deflate(&stream_, flush);
+    output_.resize(used + room - stream_.avail_out);
+    if (result == Z_STREAM_END || (flush == Z_SYNC_FLUSH && stream_.avail_out != 0 && stream_.avail_in == 0))
+      break;
+    if (result != Z_OK && result != Z_BUF_ERROR) throw std::runtime_error("deflate failed");
+  }
+}
+
+}  // namespace detail
+
+std::string ZipWriter::Finish() {
+  std::uint64_t directoryStart = out_.size();
+  for (const Entry& entry : entries_) {
+    Put32(out_, 0x02014b50);
+    Put16(out_, 0x0314);  // made by: Unix, format 2.0
+    Put16(out_, 20);
+    Put16(out_, IsAscii(entry.name) ? 0 : 0x0800);
+    Put16(out_, entry.method);
+    Put32(out_, entry.dosDateTime);
+    Put32(out_, entry.crc);
+    Put32(out_, entry.compressedSize);
+    Put32(out_, entry.size);
+    Put16(out_, static_cast<std::uint32_t>(entry.name.size()));
+    Put16(out_, 0);
+    Put16(out_, 0);
+    Put16(out_, 0);
+    Put16(out_, 0);
+    Put32(out_, 0100644u << 16);
+    Put32(out_, entry.offset);
+    out_ += entry.name;
+  }
+  std::uint64_t directorySize = out_.size() - directoryStart;
+  if (entries_.size() >= 0xFFFF)
+    throw Error(ErrorCode::LimitExceeded, "packages with 65535 parts or more cannot be written");
+  CheckZip32(out_.size(), "central directory");
+  Put32(out_, 0x06054b50);
+  Put16(out_, 0);
+  Put16(out_, 0);
+  Put16(out_, static_cast<std::uint32_t>(entries_.size()));
+  Put16(out_, static_cast<std::uint32_t>(entries_.size()));
+  Put32(out_, directorySize);
+  Put32(out_, directoryStart);
+  Put16(out_, 0);
+  return std::move(out_);
+}
+
+}  // namespace zentora::spreadsheet

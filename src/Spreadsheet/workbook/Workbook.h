@@ -1,0 +1,109 @@
+// An open workbook: the package with its original bytes, the workbook part's
+// sheet list, the shared strings and the cell formats, and the worksheets
+// loaded so far (the first one on open, any other on request). Saving writes
+// the changed parts from the model and copies every other part unchanged.
+//
+// Entry points for code that rewrites references across the workbook (defined
+// names, other sheets, tables, comments, drawings): SheetCount/SheetAt/Sheet,
+// RelationshipsOf, PartContent/ReplacePart, and the rowsDeleted hook.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../package/Package.h"
+#include "../worksheet/Worksheet.h"
+#include "SharedStrings.h"
+#include "Styles.h"
+
+namespace zentora::spreadsheet {
+
+// One sheet of the workbook's tab order.
+struct SheetEntry {
+  std::string name;            // the tab's name
+  std::string sheetId;         // the workbook's sheetId attribute
+  std::string relationshipId;  // r:id in the workbook part
+  std::string partName;        // the sheet's part ("xl/worksheets/sheet1.xml"); "" when the target is missing
+  bool isWorksheet = false;    // false for chart sheets, dialog sheets and the like
+};
+
+// One relationship of a part, its target resolved to a part name unless external.
+struct Relationship {
+  std::string id;
+  std::string type;    // the full relationship type URI
+  std::string target;  // a part name ("xl/worksheets/sheet1.xml") or, when external, the target as written
+  bool external = false;
+};
+
+class Workbook {
+ public:
+  // Opens the workbook file at `path`. Throws Io when it cannot be read, NotAWorkbook / LimitExceeded
+  // (naming the file and the reason) when it is not a readable workbook; reads the first sheet.
+  static std::unique_ptr<Workbook> Open(const std::string& path, Limits limits = {});
+  // Opens a workbook from bytes in memory; `fileName` names it in messages.
+  static std::unique_ptr<Workbook> OpenBytes(std::string bytes, std::string fileName, Limits limits = {});
+  // A new workbook with one empty sheet named "Tabelle1".
+  static std::unique_ptr<Workbook> CreateEmpty();
+
+  // The name used in messages.
+  const std::string& fileName() const { return package_->fileName(); }
+  // The sheets in tab order.
+  std::size_t SheetCount() const { return sheets_.size(); }
+  const SheetEntry& SheetAt(std::size_t index) const { return sheets_.at(index); }
+  // The worksheet at tab position `index`, read on first request. Throws OutOfRange for a bad index,
+  // NotAWorkbook when that sheet is not a worksheet or cannot be read.
+  Worksheet& Sheet(std::size_t index);
+  // The first sheet in tab order.
+  Worksheet& FirstSheet() { return Sheet(0); }
+  // True when the workbook counts dates from 1904.
+  bool date1904() const { return date1904_; }
+
+  // The relationships of `partName` (from its .rels part; empty when it has none).
+  std::vector<Relationship> RelationshipsOf(std::string_view partName);
+  // Every part name, in package order, including parts added by ReplacePart.
+  std::vector<std::string> PartNames() const;
+  // The current content of a part: as replaced, or as stored. Throws NotAWorkbook when missing.
+  std::string PartContent(std::string_view partName);
+  // Replaces (or adds) a part with `content` for the next save. Loaded sheets and the styles part are
+  // written from the model and must be changed through it instead.
+  void ReplacePart(const std::string& partName, std::string content);
+
+  // Called by a worksheet's DeleteRows after the cells moved: (sheet index, first row, row count).
+  std::function<void(std::size_t, std::uint32_t, std::uint32_t)> rowsDeleted;
+
+  // The workbook as package bytes (changed parts deflated at `compressionLevel`).
+  std::string SaveToBytes();
+  // Writes the workbook to `path` safely (see ReplaceFile); `keepPermissions` keeps an existing file's
+  // permission bits. On failure the old file is untouched. Throws Io.
+  void SaveAs(const std::string& path, bool keepPermissions);
+  // zlib level for parts written from the model (1 fastest .. 9 smallest); 3 keeps saved files within a
+  // few percent of level 6 at twice its speed.
+  int compressionLevel = 3;
+
+ private:
+  Workbook(std::unique_ptr<Package> package);
+  void ReadStructure();
+  void LoadSheet(std::size_t index);
+  std::vector<Relationship> ParseRelationships(std::string_view sourcePart, const std::string& content) const;
+  std::string WithoutCalculationChain(std::map<std::string, std::string>& edited,
+                                      std::map<std::string, std::optional<PartProducer>>& changes);
+
+  std::unique_ptr<Package> package_;
+  std::string workbookPart_;
+  std::vector<SheetEntry> sheets_;
+  std::vector<std::unique_ptr<Worksheet>> loaded_;
+  SharedStrings sharedStrings_;
+  std::unique_ptr<Styles> styles_;
+  std::string stylesPart_;
+  bool stylesPartExists_ = false;
+  bool date1904_ = false;
+  std::map<std::string, std::string> replaced_;
+};
+
+}  // namespace zentora::spreadsheet

@@ -1,0 +1,125 @@
+#include "XmlStream.h"
+
+#include <expat.h>
+
+#include <cstring>
+#include <exception>
+
+#include "../Error.h"
+
+namespace zentora::spreadsheet::xml {
+
+std::string_view LocalName(std::string_view qualifiedName) {
+  std::size_t colon = qualifiedName.find(':');
+  return colon == std::string_view::npos ? qualifiedName : qualifiedName.substr(colon + 1);
+}
+
+const char* FindAttribute(const char** attributes, std::string_view localName) {
+  for (std::size_t i = 0; attributes[i] != nullptr; i += 2) {
+    if (LocalName(attributes[i]) == localName) return attributes[i + 1];
+  }
+  return nullptr;
+}
+
+struct XmlStream::Callbacks {
+  static XmlStream& Self(void* data) { return *static_cast<XmlStream*>(data); }
+
+  // Runs a handler call, turning an exception into a stopped parse with its message.
+  template <typename Call>
+  static void Guard(XmlStream& self, Call call) {
+    if (!self.failure_.empty()) return;
+    try {
+      call();
+    } catch (const std::exception& error) {
+      self.Fail(error.what());
+    }
+  }
+
+  static void Start(void* data, const XML_Char* name, const XML_Char** attributes) {
+    XmlStream& self = Self(data);
+    if (++self.depth_ > self.maxDepth_) {
+      self.limitFailure_ = true;
+      self.Fail("elements nested deeper than " + std::to_string(self.maxDepth_));
+      return;
+    }
+    Guard(self, [&] { self.handler_.StartElement(LocalName(name), attributes); });
+  }
+  static void End(void* data, const XML_Char* name) {
+    XmlStream& self = Self(data);
+    --self.depth_;
+    Guard(self, [&] { self.handler_.EndElement(LocalName(name)); });
+  }
+  static void Text(void* data, const XML_Char* text, int length) {
+    XmlStream& self = Self(data);
+    Guard(self, [&] { self.handler_.Characters(std::string_view(text, static_cast<std::size_t>(length))); });
+  }
+  static void Doctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    Self(data).Fail("a DOCTYPE declaration is not allowed");
+  }
+  static void Entity(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
+                     const XML_Char*, const XML_Char*) {
+    Self(data).Fail("an entity declaration is not allowed");
+  }
+};
+
+XmlStream::XmlStream(std::string where, XmlHandler& handler, std::uint32_t maxDepth)
+    : where_(std::move(where)), handler_(handler), maxDepth_(maxDepth) {
+  XML_Parser parser = XML_ParserCreate("UTF-8");
+  if (parser == nullptr) throw std::bad_alloc();
+  XML_SetUserData(parser, this);
+  XML_SetElementHandler(parser, &Callbacks::Start, &Callbacks::End);
+  XML_SetCharacterDataHandler(parser, &Callbacks::Text);
+  XML_SetStartDoctypeDeclHandler(parser, &Callbacks::Doctype);
+  XML_SetEntityDeclHandler(parser, &Callbacks::Entity);
+  XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+  parser_ = parser;
+}
+
+XmlStream::~XmlStream() { XML_ParserFree(static_cast<XML_Parser>(parser_)); }
+
+void XmlStream::Fail(const std::string& reason) {
+  if (failure_.empty()) failure_ = reason.empty() ? "rejected" : reason;
+  XML_StopParser(static_cast<XML_Parser>(parser_), XML_FALSE);
+}
+
+std::uint64_t XmlStream::EventOffset() const {
+  return static_cast<std::uint64_t>(XML_GetCurrentByteIndex(static_cast<XML_Parser>(parser_)));
+}
+
+std::uint64_t XmlStream::EventLength() const {
+  return static_cast<std::uint64_t>(XML_GetCurrentByteCount(static_cast<XML_Parser>(parser_)));
+}
+
+void XmlStream::Feed(const char* data, std::size_t size, bool last) {
+  XML_Parser parser = static_cast<XML_Parser>(parser_);
+  while (true) {
+    int chunk = size > (1u << 30) ? (1 << 30) : static_cast<int>(size);
+    bool final = last && static_cast<std::size_t>(chunk) == size;
+    XML_Status status = XML_Parse(parser, data, chunk, final ? XML_TRUE : XML_FALSE);
+    if (status != XML_STATUS_OK || !failure_.empty()) {
+      std::string offset = std::to_string(XML_GetCurrentByteIndex(parser));
+      std::string reason = failure_.empty() ? XML_ErrorString(XML_GetErrorCode(parser)) : failure_;
+      throw Error(limitFailure_ ? ErrorCode::LimitExceeded : ErrorCode::NotAWorkbook,
+                  where_ + ", byte " + offset + ": " + reason);
+    }
+    data += chunk;
+    size -= static_cast<std::size_t>(chunk);
+    if (size == 0) return;
+  }
+}
+
+void ParseWhole(std::string_view where, std::string_view document, XmlHandler& handler) {
+  XmlStream stream(std::string(where), handler);
+  stream.Feed(document.data(), document.size(), true);
+}
+
+void CheckWellFormed(std::string_view where, std::string_view document) {
+  struct Ignore : XmlHandler {
+    void StartElement(std::string_view, const char**) override {}
+    void EndElement(std::string_view) override {}
+    void Characters(std::string_view) override {}
+  } ignore;
+  ParseWhole(where, document, ignore);
+}
+
+}  // namespace zentora::spreadsheet::xml

@@ -1,0 +1,57 @@
+#include "Spreadsheet/Address.h"
+
+#include <gtest/gtest.h>
+
+#include "Spreadsheet/Error.h"
+
+namespace zentora::spreadsheet {
+namespace {
+
+TEST(ColumnLetters, RoundTripsEveryColumnThroughTheParser) {
+  EXPECT_EQ(ColumnLetters(1), "A");
+  EXPECT_EQ(ColumnLetters(26), "Z");
+  EXPECT_EQ(ColumnLetters(27), "AA");
+  EXPECT_EQ(ColumnLetters(702), "ZZ");
+  EXPECT_EQ(ColumnLetters(703), "AAA");
+  EXPECT_EQ(ColumnLetters(16384), "XFD");
+  for (std::uint32_t column = 1; column <= kMaxColumns; ++column) {
+    std::uint32_t row = 0, parsed = 0;
+    ASSERT_TRUE(ParseCellReference(ColumnLetters(column) + "7", row, parsed)) << column;
+    ASSERT_EQ(parsed, column);
+    ASSERT_EQ(row, 7u);
+  }
+  EXPECT_THROW(ColumnLetters(0), Error);
+  EXPECT_THROW(ColumnLetters(16385), Error);
+}
+
+TEST(RangeAddress, CellsRangesRowsAndColumnsAsTheApplicationWritesThem) {
+  EXPECT_EQ(ParseRangeAddress("A2:F11"), (CellRange{2, 1, 11, 6}));
+  EXPECT_EQ(ParseRangeAddress("$B$3"), (CellRange{3, 2, 3, 2}));
+  EXPECT_EQ(ParseRangeAddress("f11:a2"), (CellRange{2, 1, 11, 6}));
+  EXPECT_EQ(ParseRangeAddress("3:5"), (CellRange{3, 1, 5, kMaxColumns}));
+  EXPECT_EQ(ParseRangeAddress("B:C"), (CellRange{1, 2, kMaxRows, 3}));
+  EXPECT_EQ(ParseRowsAddress("7:7"), (CellRange{7, 1, 7, kMaxColumns}));
+  EXPECT_EQ(ParseRowsAddress("$3:$5"), (CellRange{3, 1, 5, kMaxColumns}));
+  EXPECT_EQ(RangeReference(CellRange{2, 1, 11, 6}), "A2:F11");
+  EXPECT_EQ(RangeReference(CellRange{4, 3, 4, 3}), "C4");
+}
+
+TEST(RangeAddress, MalformedOrOutOfSheetAddressesAreNamedInTheError) {
+  for (const char* address : {"", "A", "7", "A0", "XFE1", "A1048577", "A1:", ":A1", "A1:3", "1:B", "A1:B2:C3",
+                              "A 1", "1048577:1048577", "Z-1"}) {
+    try {
+      ParseRangeAddress(address);
+      ADD_FAILURE() << "accepted \"" << address << "\"";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.code(), ErrorCode::InvalidArgument);
+      EXPECT_NE(std::string(error.what()).find("\"" + std::string(address) + "\""), std::string::npos)
+          << error.what();
+    }
+  }
+  for (const char* address : {"7", "A1:A2", "0:0", "3:", "B:B"}) {
+    EXPECT_THROW(ParseRowsAddress(address), Error) << address;
+  }
+}
+
+}  // namespace
+}  // namespace zentora::spreadsheet

@@ -1,0 +1,87 @@
+// The spreadsheet application interface as the component drives it, over the engine.
+#include <gtest/gtest.h>
+
+#include "Error.h"
+#include "TestWorkbooks.h"
+#include "outside/Spreadsheet.h"
+
+namespace zentora::excel {
+namespace {
+
+using spreadsheet::testing::TemporaryFolder;
+
+template <typename Call>
+void ExpectError(ErrorCode code, const std::string& fragment, Call call) {
+  try {
+    call();
+    ADD_FAILURE() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code(), code) << error.what();
+    EXPECT_NE(std::string(error.what()).find(fragment), std::string::npos) << error.what();
+  }
+}
+
+TEST(ExcelEngine, NewWorkbookWrittenSavedAndOpenedAgainAsTemplate) {
+  TemporaryFolder folder;
+  std::string path = folder.File("items.xlsx");
+  auto application = CreateExcelApplication();
+  application->SetDisplayAlerts(false);
+  auto book = application->AddWorkbook();
+  auto sheet = book->FirstSheet();
+  const char* headings[] = {"ID", "TYPE", "TEXT", "Vorname", "Nachname"};
+  for (int c = 1; c <= 5; ++c) sheet->SetCellText(1, c, headings[c - 1]);
+  book->SaveAs(path);
+  sheet->SetCellText(2, 1, "{GUID}");
+  sheet->SetNumberFormat(2, 1, "@");
+  book->SaveAs(path, kAccessModeNoChange);
+  book->Close();
+  application->Quit();
+
+  auto again = CreateExcelApplication();
+  auto reopened = again->AddWorkbook(path);
+  auto first = reopened->FirstSheet();
+  EXPECT_EQ(first->CellText(1, 4), "Vorname");
+  EXPECT_EQ(first->CellText(2, 1), "{GUID}");
+  EXPECT_EQ(first->CellText(2, 2), "");
+  first->SetCellText(3, 1, "third");
+  first->DeleteRows("2:2", kShiftUp);
+  EXPECT_EQ(first->CellText(2, 1), "third");
+  first->ClearContents("A2:E2");
+  EXPECT_EQ(first->CellText(2, 1), "");
+  EXPECT_EQ(first->CellText(1, 1), "ID");
+}
+
+TEST(ExcelEngine, ErrorsCarryTheComponentsCodesAndName) {
+  TemporaryFolder folder;
+  auto application = CreateExcelApplication();
+  auto book = application->AddWorkbook();
+  auto sheet = book->FirstSheet();
+  ExpectError(ErrorCode::OutOfRange, "row 0", [&] { sheet->CellText(0, 1); });
+  ExpectError(ErrorCode::OutOfRange, "column 16385", [&] { sheet->SetCellText(1, 16385, "x"); });
+  ExpectError(ErrorCode::OutOfRange, "row 1048577", [&] { sheet->SetNumberFormat(1048577, 1, "@"); });
+  ExpectError(ErrorCode::InvalidArgument, "\"A2:\"", [&] { sheet->ClearContents("A2:"); });
+  ExpectError(ErrorCode::InvalidArgument, "\"7\"", [&] { sheet->DeleteRows("7", kShiftUp); });
+  ExpectError(ErrorCode::InvalidArgument, "\"A1:B2\"", [&] { sheet->DeleteRows("A1:B2", kShiftUp); });
+  ExpectError(ErrorCode::InvalidArgument, "32767",
+              [&] { sheet->SetCellText(1, 1, std::string(40000, 'y')); });
+  ExpectError(ErrorCode::Spreadsheet, "missing.xlsx",
+              [&] { application->AddWorkbook(folder.File("missing.xlsx")); });
+  spreadsheet::testing::WriteFile(folder.File("text.xlsx"), "just some text, not a workbook");
+  ExpectError(ErrorCode::Spreadsheet, "text.xlsx",
+              [&] { application->AddWorkbook(folder.File("text.xlsx")); });
+  ExpectError(ErrorCode::Spreadsheet, "empty", [&] { book->SaveAs(""); });
+
+  book->Close();
+  ExpectError(ErrorCode::NotOpen, "closed", [&] { sheet->CellText(1, 1); });
+  ExpectError(ErrorCode::NotOpen, "closed", [&] { book->FirstSheet(); });
+  ExpectError(ErrorCode::NotOpen, "closed", [&] { book->SaveAs(folder.File("x.xlsx")); });
+
+  auto other = application->AddWorkbook();
+  auto otherSheet = other->FirstSheet();
+  application->Quit();
+  ExpectError(ErrorCode::NotOpen, "closed", [&] { otherSheet->SetCellText(1, 1, "x"); });
+  ExpectError(ErrorCode::NotOpen, "quit", [&] { application->AddWorkbook(); });
+}
+
+}  // namespace
+}  // namespace zentora::excel

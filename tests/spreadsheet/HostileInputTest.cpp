@@ -1,0 +1,181 @@
+// Damaged and hostile workbooks, all generated here: each must give a clear
+// error naming the file and the reason, within bounded memory and time.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include "Spreadsheet/Error.h"
+#include "Spreadsheet/workbook/Workbook.h"
+#include "TestWorkbooks.h"
+
+namespace zentora::spreadsheet {
+namespace {
+
+using testing::PackageBytes;
+using testing::Parts;
+using testing::WorkbookParts;
+
+void ExpectRefused(const std::string& bytes, ErrorCode code, const std::string& fragment,
+                   Limits limits = {}) {
+  try {
+    Workbook::OpenBytes(bytes, "hostile.xlsx", limits);
+    ADD_FAILURE() << "no error for " << fragment;
+  } catch (const Error& error) {
+    std::string message = error.what();
+    EXPECT_EQ(error.code(), code) << message;
+    EXPECT_NE(message.find("hostile.xlsx"), std::string::npos) << message;
+    EXPECT_NE(message.find(fragment), std::string::npos) << message;
+  }
+}
+
+Parts WithPart(Parts parts, const std::string& name, const std::string& content) {
+  for (auto& part : parts) {
+    if (part.first == name) {
+      part.second = content;
+      return parts;
+    }
+  }
+  parts.emplace_back(name, content);
+  return parts;
+}
+
+Parts WithoutPart(Parts parts, const std::string& name) {
+  std::erase_if(parts, [&](const auto& part) { return part.first == name; });
+  return parts;
+}
+
+std::string SheetWith(const std::string& sheetData) {
+  return std::string("<worksheet xmlns=\"") + testing::kMainNamespace + "\"><sheetData>" + sheetData +
+         "</sheetData></worksheet>";
+}
+
+TEST(HostilePackage, DataThatIsNoZipOrAnOldOrEncryptedWorkbook) {
+  ExpectRefused("just text", ErrorCode::NotAWorkbook, "not a readable zip");
+  ExpectRefused("", ErrorCode::NotAWorkbook, "the file is empty");
+  std::string compound("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  ExpectRefused(compound + std::string(4096, '\0'), ErrorCode::NotAWorkbook,
+                "encrypted or legacy binary workbook");
+  std::string valid = PackageBytes(WorkbookParts(""));
+  ExpectRefused(valid.substr(0, valid.size() / 2), ErrorCode::NotAWorkbook, "not a readable zip");
+  ExpectRefused(valid.substr(0, valid.size() - 10), ErrorCode::NotAWorkbook, "not a readable zip");
+}
+
+TEST(HostilePackage, CorruptCompressedDataIsCaught) {
+  std::string sheet = SheetWith("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + std::string(5000, 'a') +
+                                "</t></is></c></row>");
+  std::string bytes = PackageBytes(WithPart(WorkbookParts(""), "xl/worksheets/sheet1.xml", sheet));
+  // The sheet's compressed data starts after its local header; damage bytes in its middle.
+  std::size_t header = bytes.find("xl/worksheets/sheet1.xml");
+  ASSERT_NE(header, std::string::npos);
+  std::string damaged = bytes;
+  for (std::size_t i = header + 40; i < header + 60; ++i) damaged[i] = static_cast<char>(damaged[i] ^ 0x5A);
+  ExpectRefused(damaged, ErrorCode::NotAWorkbook, "xl/worksheets/sheet1.xml");
+}
+
+TEST(HostilePackage, EncryptedEntriesAreRefused) {
+  std::string plain = PackageBytes(WorkbookParts(""));
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(plain.data(), plain.size(), 0, &error);
+  zip_source_keep(source);
+  zip_t* archive = zip_open_from_source(source, 0, &error);
+  ASSERT_NE(archive, nullptr);
+  zip_int64_t index = zip_name_locate(archive, "xl/workbook.xml", 0);
+  if (zip_file_set_encryption(archive, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, "secret") != 0) {
+    zip_discard(archive);
+    zip_source_free(source);
+    GTEST_SKIP() << "this libzip cannot encrypt entries";
+  }
+  ASSERT_EQ(zip_close(archive), 0);
+  zip_stat_t stat;
+  zip_source_stat(source, &stat);
+  zip_source_open(source);
+  std::string encrypted(static_cast<std::size_t>(stat.size), '\0');
+  zip_source_read(source, encrypted.data(), stat.size);
+  zip_source_close(source);
+  zip_source_free(source);
+  ExpectRefused(encrypted, ErrorCode::NotAWorkbook, "xl/workbook.xml is encrypted");
+}
+
+TEST(HostilePackage, UnsafeAndDuplicatePartNames) {
+  ExpectRefused(PackageBytes(WithPart(WorkbookParts(""), "xl/../../evil.xml", "x")), ErrorCode::NotAWorkbook,
+                "unsafe part name \"xl/../../evil.xml\"");
+  ExpectRefused(PackageBytes(WithPart(WorkbookParts(""), "/etc/passwd", "x")), ErrorCode::NotAWorkbook,
+                "unsafe part name");
+  ExpectRefused(PackageBytes(WithPart(WorkbookParts(""), "XL/Workbook.xml", "x")), ErrorCode::NotAWorkbook,
+                "occurs twice");
+}
+
+TEST(HostilePackage, MissingPartsAreNamed) {
+  ExpectRefused(PackageBytes(WithoutPart(WorkbookParts(""), "xl/workbook.xml")), ErrorCode::NotAWorkbook,
+                "no workbook part");
+  ExpectRefused(PackageBytes(WithoutPart(WorkbookParts(""), "[Content_Types].xml")), ErrorCode::NotAWorkbook,
+                "[Content_Types].xml");
+  ExpectRefused(PackageBytes(WithoutPart(WorkbookParts(""), "xl/worksheets/sheet1.xml")),
+                ErrorCode::NotAWorkbook, "the part of sheet \"Data\" is missing");
+}
+
+TEST(HostilePackage, DecompressionBombsHitThePartAndTotalLimits) {
+  std::string filler = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + std::string(3'000'000, ' ') +
+                       "</t></is></c></row>";
+  std::string bytes =
+      PackageBytes(WithPart(WorkbookParts(""), "xl/worksheets/sheet1.xml", SheetWith(filler)));
+  EXPECT_LT(bytes.size(), 20'000u);
+  Limits part;
+  part.maxPartBytes = 1'000'000;
+  ExpectRefused(bytes, ErrorCode::LimitExceeded, "inflates to more than 1000000 bytes", part);
+  Limits total;
+  total.maxTotalBytes = 2'000'000;
+  ExpectRefused(bytes, ErrorCode::LimitExceeded, "more than 2000000 bytes in total", total);
+}
+
+TEST(HostileXml, DoctypeAndEntitiesAreRefusedInEveryPartRead) {
+  std::string doctype = "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e \"boom\">]>";
+  Parts parts = WorkbookParts("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>", "<si><t>a</t></si>");
+  for (const auto& [name, content] : parts) {
+    std::size_t root = content.find('<', content.find("?>") + 2);
+    std::string hostile = doctype + content.substr(root);
+    ExpectRefused(PackageBytes(WithPart(parts, name, hostile)), ErrorCode::NotAWorkbook, "DOCTYPE");
+  }
+  ExpectRefused(PackageBytes(WithPart(
+                    parts, "xl/sharedStrings.xml",
+                    std::string("<sst xmlns=\"") + testing::kMainNamespace + "\"><si><t>&e;</t></si></sst>")),
+                ErrorCode::NotAWorkbook, "xl/sharedStrings.xml, byte");
+}
+
+TEST(HostileXml, DeepNestingIsBounded) {
+  std::string deep;
+  for (int i = 0; i < 5000; ++i) deep += "<x>";
+  for (int i = 0; i < 5000; ++i) deep += "</x>";
+  std::string sheet = std::string("<worksheet xmlns=\"") + testing::kMainNamespace +
+                      "\"><sheetData/><extLst>" + deep + "</extLst></worksheet>";
+  ExpectRefused(PackageBytes(WithPart(WorkbookParts(""), "xl/worksheets/sheet1.xml", sheet)),
+                ErrorCode::LimitExceeded, "nested deeper than 256");
+}
+
+TEST(HostileSheet, ReferencesAndIndexesOutOfRangeOrOrder) {
+  struct Case {
+    std::string sheetData;
+    std::string fragment;
+  };
+  std::vector<Case> cases = {
+      {R"(<row r="1"><c r="A1" t="s"><v>5</v></c></row>)",
+       "cell A1 refers to shared string \"5\", but there are 1"},
+      {R"(<row r="1"><c r="A1" t="s"><v>-1</v></c></row>)", "refers to shared string \"-1\""},
+      {R"(<row r="1"><c r="A1" s="3"><v>1</v></c></row>)", "cell A1 uses style 3, but there are 1"},
+      {R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)", "\"XFE1\" is malformed or outside the sheet"},
+      {R"(<row r="1048577"><c><v>1</v></c></row>)", "outside 1..1048576"},
+      {R"(<row r="1"><c r="B1"><v>1</v></c><c r="A1"><v>1</v></c></row>)", "cell A1 comes after column B"},
+      {R"(<row r="2"/><row r="1"/>)", "row 1 comes after row 2"},
+      {R"(<row r="1"><c r="A2"><v>1</v></c></row>)", "cell A2 is inside row 1"},
+      {R"(<row r="1"><c r="A1"><v>12abc</v></c></row>)", "holds \"12abc\", which is not a number"},
+  };
+  for (const Case& c : cases) {
+    Parts parts = WorkbookParts(c.sheetData, "<si><t>only</t></si>");
+    ExpectRefused(PackageBytes(parts), ErrorCode::NotAWorkbook, c.fragment);
+  }
+  ExpectRefused(PackageBytes(WorkbookParts("", "", "", R"(<mergeCells><mergeCell ref="A1:"/></mergeCells>)")),
+                ErrorCode::NotAWorkbook, "malformed merged range");
+}
+
+}  // namespace
+}  // namespace zentora::spreadsheet

@@ -1,0 +1,47 @@
+// Workbooks built in test code: parts assembled into a package with the
+// engine's own zip writer or with libzip directly for damaged packages.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zentora::spreadsheet::testing {
+
+using Parts = std::vector<std::pair<std::string, std::string>>;
+
+inline const char* kMainNamespace = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+
+// The parts of a small workbook whose first sheet has `sheetData` (the XML inside <sheetData>),
+// with optional shared strings (the <si> elements) and cell formats (the <xf> elements of cellXfs).
+Parts WorkbookParts(const std::string& sheetData, const std::string& sharedStrings = "",
+                    const std::string& cellFormats = "", const std::string& afterSheetData = "",
+                    const std::string& numberFormats = "");
+
+// The package bytes holding `parts`.
+std::string PackageBytes(const Parts& parts);
+
+// The inflated content of `part` in the package `bytes`, read with libzip directly.
+std::string ReadPart(const std::string& bytes, const std::string& part);
+// The raw (still compressed) bytes and CRC of `part` as stored in the package.
+std::string StoredPart(const std::string& bytes, const std::string& part);
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TemporaryFolder {
+ public:
+  TemporaryFolder();
+  ~TemporaryFolder();
+  const std::filesystem::path& path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+}  // namespace zentora::spreadsheet::testing
