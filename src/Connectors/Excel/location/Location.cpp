@@ -1,0 +1,347 @@
+#include "Location.h"
+
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include <limits>
+#include <string_view>
+#include <utility>
+
+#include "Error.h"
+#include "item/Item.h"
+#include "outside/Clock.h"
+#include "outside/Files.h"
+#include "outside/Guid.h"
+#include "text/Numbers.h"
+
+namespace zentora::excel {
+namespace {
+
+// Heading texts (exact, letter case included) that name fixed fields, and their field names.
+struct FixedHeading {
+  std::string_view heading;
+  std::string_view field;
+};
+constexpr FixedHeading kFixedHeadings[] = {
+    {"TYP", "type"},
+    {"TYPE", "type"},
+    {"TXT", "text"},
+    {"TEXT", "text"},
+    {"DATUM", "datum"},
+    {"DATE", "datum"},
+    {"KEYWORDS", "keywords"},
+    {"LOG", "log"},
+    {"OWNER", "owner"},
+    {"ACCESS", "access"},
+    {"EVALCOUNT", "evalcount"},
+    {"FILESIZE", "filesize"},
+    {"EVAL", "eval"},
+    {"EVALALL", "evalall"},
+    {"SOURCE", "source"},
+};
+
+constexpr std::string_view kDefaultHeadings[] = {"ID", "TYPE", "TEXT", "Vorname", "Nachname"};
+
+// How many leading columns decide whether a row without identifier still holds an item.
+constexpr std::int32_t kRowDataColumns = 10;
+
+constexpr std::string_view kTextFormat = "@";
+
+bool IsAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+std::string LowerCase(const std::string& text) {
+  if (IsAscii(text)) {
+    std::string lower = text;
+    for (char& c : lower) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+  }
+  std::string lower;
+  icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(lower);
+  return lower;
+}
+
+std::string UpperCase(const std::string& text) {
+  std::string upper;
+  icu::UnicodeString::fromUTF8(text).toUpper(icu::Locale::getRoot()).toUTF8String(upper);
+  return upper;
+}
+
+// True when one of the cells (row, 1..columns) holds text.
+bool RowHasData(ExcelWorksheet& sheet, std::int32_t row, std::int32_t columns) {
+  for (std::int32_t column = 1; column <= columns; ++column) {
+    if (!sheet.CellText(row, column).empty()) return true;
+  }
+  return false;
+}
+
+std::int32_t Increment(std::int32_t value, const char* what) {
+  if (value == std::numeric_limits<std::int32_t>::max()) {
+    throw Error(ErrorCode::Overflow, std::string(what) + " cannot grow beyond " + DecimalText(value));
+  }
+  return value + 1;
+}
+
+// Runs one step of an operation that goes on when a step fails.
+template <typename Step>
+void SkipOnFailure(Step step) noexcept {
+  try {
+    step();
+  } catch (const std::exception&) {
+    // The caller's contract is to carry on with its next step.
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<Location> Location::Create(ApplicationFactory startApplication) {
+  return std::shared_ptr<Location>(new Location(std::move(startApplication)));
+}
+
+Location::Location(ApplicationFactory startApplication) : startApplication_(std::move(startApplication)) {}
+
+ExcelWorksheet& Location::ItemSheet() {
+  if (!excelItems)
+    throw Error(ErrorCode::NotOpen, "the location has no open workbook (file \"" + LocFile + "\")");
+  return *excelItems;
+}
+
+HostLocation& Location::HostLocationObject() {
+  if (!LocObject)
+    throw Error(ErrorCode::NotOpen, "the location's host location object (LocObject) is not set");
+  return *LocObject;
+}
+
+bool Location::InitLocation(const std::string& /*file*/) {
+  HostLocation& host = HostLocationObject();
+  std::shared_ptr<HostItem> settings = CreateGeneralItem();
+  host.SetSettingsItem(settings);
+  settings->Item_Init(shared_from_this());
+  settings->Item_UserMode(false);
+  settings->Item_ID("parameter");
+  settings->Item_Typ("parameter");
+  settings->Item_Text("Parameter");
+  settings->Item_DataSet("Condition", "$type=contact");
+  settings->Item_DataSet("Flags", "KeywordTree,Log,DataFix");
+  settings->Item_UserMode(true);
+  settings->Item_Notify(true);
+  return true;
+}
+
+std::int32_t Location::OpenLocation(const std::string& file) {
+  DynItem.reset();
+  Disconnect();
+  LocFile = file;
+  ClearCollection(tablemapping);
+  ClearCollection(Items);
+  ClearCollection(DataList);
+
+  excelapp = startApplication_();
+  excelapp->SetDisplayAlerts(false);
+  if (FileExists(file)) {
+    excelbook = excelapp->AddWorkbook(file);
+    excelItems = excelbook->FirstSheet();
+  } else {
+    excelbook = excelapp->AddWorkbook();
+    excelItems = excelbook->FirstSheet();
+    std::int32_t column = 0;
+    for (const std::string_view heading : kDefaultHeadings) excelItems->SetCellText(1, ++column, heading);
+    excelbook->SaveAs(file);
+  }
+
+  ScanHeadings();
+  tablemapping.Add("id", IDfield);
+  ScanRows();
+  LastKey.clear();
+  return 1;
+}
+
+void Location::ScanHeadings() {
+  ExcelWorksheet& sheet = ItemSheet();
+  IDfield = 0;
+  std::int16_t column = 0;
+  while (!sheet.CellText(1, column + 1).empty()) {
+    column = ToInt16(column + 1);
+    const std::string heading = sheet.CellText(1, column);
+    if (heading == "ID") {
+      IDfield = column;
+      continue;
+    }
+    bool fixed = false;
+    for (const FixedHeading& entry : kFixedHeadings) {
+      if (heading == entry.heading) {
+        tablemapping.Add(entry.field, column);
+        fixed = true;
+        break;
+      }
+    }
+    if (!fixed) {
+      tablemapping.Add("$" + heading, column);
+      DataList.AddWithoutKey(heading);
+    }
+  }
+  ColCount = column;
+  if (IDfield == 0) {
+    ColCount = ToInt16(column + 1);
+    IDfield = ColCount;
+    sheet.SetCellText(1, IDfield, "ID");
+  }
+}
+
+void Location::ScanRows() {
+  ExcelWorksheet& sheet = ItemSheet();
+  ItemCount = 0;
+  for (;;) {
+    std::string id = sheet.CellText(ItemCount + 2, IDfield);
+    if (id.empty()) {
+      if (!RowHasData(sheet, ItemCount + 2, kRowDataColumns)) break;
+      id = "*";
+    }
+    ItemCount = Increment(ItemCount, "the item count");
+    const std::int32_t row = ItemCount + 1;
+    if (id == "*") {
+      id = NewGuidText();
+      sheet.SetCellText(row, IDfield, id);
+    }
+    Items.Add(id, DecimalText(row));
+    for (std::int32_t column = 1; column <= ColCount; ++column)
+      sheet.SetNumberFormat(row, column, kTextFormat);
+  }
+}
+
+void Location::Disconnect() noexcept {
+  if (excelapp) {
+    SkipOnFailure([this] {
+      if (excelbook) excelbook->SaveAs(LocFile, kAccessModeNoChange);
+    });
+    SkipOnFailure([this] {
+      if (excelbook) excelbook->Close();
+    });
+    excelbook.reset();
+    SkipOnFailure([this] { excelapp->Quit(); });
+    excelapp.reset();
+    excelItems.reset();
+  }
+  ItemCount = 0;
+}
+
+void Location::Save() {
+  if (!excelbook) return;
+  excelbook->SaveAs(LocFile, kAccessModeNoChange);
+}
+
+std::shared_ptr<excel::Item> Location::MakeItem(bool conn) {
+  std::shared_ptr<excel::Item> item = excel::Item::Create();
+  HostItem& hostItem = *item;
+  hostItem.Item_Init(shared_from_this());
+  if (conn) {
+    hostItem.Item_Notify(true);
+    const std::string id = item->AssignNewID();
+    ItemCount = Increment(ItemCount, "the item count");
+    const std::int32_t row = ItemCount + 1;
+    Items.Add(id, DecimalText(row));
+    ExcelWorksheet& sheet = ItemSheet();
+    for (std::int32_t column = 1; column <= ColCount; ++column)
+      sheet.SetNumberFormat(row, column, kTextFormat);
+  }
+  CountCreatedItem();
+  LastKey.clear();
+  return item;
+}
+
+void Location::CountCreatedItem() {
+  HostLocation& host = HostLocationObject();
+  host.SetChangeCounter(Increment(host.ChangeCounter(), "the host location's change counter"));
+  host.SetChangeTime(SecondsSinceMidnight());
+}
+
+std::shared_ptr<HostItem> Location::NewItem(bool conn) { return MakeItem(conn); }
+
+std::shared_ptr<HostItem> Location::GetItem(const std::string& id) {
+  const std::int32_t row = RowOfID(id);
+  if (row == 0) return nullptr;
+  std::shared_ptr<excel::Item> item = MakeItem(false);
+  item->BindRow(row);
+  item->Item_Notify(true);
+  return item;
+}
+
+bool Location::HasID(const std::string& id) { return RowOfID(id) > 0; }
+
+std::shared_ptr<HostItem> Location::Item(std::int32_t pos) {
+  if (pos < 1 || pos > ItemCount) {
+    throw Error(ErrorCode::OutOfRange, "item position " + DecimalText(pos) + " is outside 1 to " +
+                                           DecimalText(ItemCount) + " (file \"" + LocFile + "\")");
+  }
+  std::shared_ptr<excel::Item> item = MakeItem(false);
+  item->BindRow(pos + 1);
+  item->Item_Notify(true);
+  return item;
+}
+
+std::int32_t Location::GetField(const std::string& c) noexcept {
+  std::int32_t column = 0;
+  SkipOnFailure([&] {
+    if (const std::int16_t* found = tablemapping.Find(LowerCase(c))) column = *found;
+  });
+  return column;
+}
+
+std::string Location::ReadSheet(std::int32_t row, const std::string& cmd) {
+  const std::int32_t column = GetField(cmd);
+  if (column == 0) return "";
+  return ItemSheet().CellText(row, column);
+}
+
+bool Location::WriteSheet(std::int32_t row, const std::string& cmd, const std::string& wrt) {
+  std::int32_t column = GetField(cmd);
+  if (column == 0) {
+    if (wrt.empty()) return true;
+    ExcelWorksheet& sheet = ItemSheet();
+    ColCount = ToInt16(ColCount + 1);
+    column = ColCount;
+    for (std::int32_t itemRow = 2; itemRow <= ItemCount + 1; ++itemRow) {
+      sheet.SetNumberFormat(itemRow, column, kTextFormat);
+    }
+    tablemapping.Add(cmd, ColCount);
+    if (!cmd.empty() && cmd.front() == '$') {
+      const std::string name = cmd.substr(1);
+      sheet.SetCellText(1, column, name);
+      DataList.AddWithoutKey(name);
+    } else {
+      sheet.SetCellText(1, column, UpperCase(cmd));
+    }
+  }
+  ItemSheet().SetCellText(row, column, wrt);
+  return true;
+}
+
+std::int32_t Location::RowOfID(const std::string& id) noexcept {
+  if (id.empty()) return 0;
+  if (!LastKey.empty() && LastKey == id) return LastRow;
+  std::int32_t row = 0;
+  SkipOnFailure([&] {
+    if (const std::string* found = Items.Find(id)) row = ToInt32(LeadingNumber(*found));
+  });
+  if (row > 0) {
+    LastKey = id;
+    LastRow = row;
+  }
+  return row;
+}
+
+void Location::ChangeKey(const std::string& oldId, const std::string& newId) {
+  const std::int32_t row = RowOfID(oldId);
+  if (row == 0) return;
+  Items.Replace(row - 1, newId, DecimalText(row));
+  LastKey = newId;
+  LastRow = row;
+}
+
+}  // namespace zentora::excel

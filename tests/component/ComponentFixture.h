@@ -1,0 +1,50 @@
+// The fixture of the component tests: a host location object, a recording
+// notification service for the thread, a temporary folder, and the spreadsheet
+// the location runs on (the fake, or the project's engine).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "FakeSpreadsheet.h"
+#include "HostLocationObject.h"
+#include "NotificationService.h"
+#include "Workbooks.h"
+#include "location/Location.h"
+
+namespace zentora::excel::testing {
+
+enum class Backend { Fake, Engine };
+
+std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
+// Names the backend in test output.
+void PrintTo(Backend backend, std::ostream* out);
+
+class ComponentTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  bool OnFake() const { return GetParam() == Backend::Fake; }
+  // Starts applications of the backend under test.
+  Location::ApplicationFactory Factory();
+  // Saves `grid` as the workbook `name` in the temporary folder; returns its path.
+  std::string Book(const std::string& name, const Grid& grid);
+  // A location on `path`, with the fixture's host location object, opened.
+  std::shared_ptr<Location> Open(const std::string& path);
+  // The cells of the workbook at `path`, rows 1..rows, columns 1..columns.
+  Grid Read(const std::string& path, std::int32_t rows, std::int32_t columns);
+  // The codes of the notifications recorded so far.
+  std::vector<std::int32_t> Codes() const;
+
+  TempFolder folder;
+  FakeSpreadsheet fake;
+  std::shared_ptr<host::HostLocationObject> hostLocation =
+      std::make_shared<host::HostLocationObject>("zentora://test/Adressen");
+  std::shared_ptr<host::RecordingNotificationService> service =
+      std::make_shared<host::RecordingNotificationService>("tester");
+};
+
+}  // namespace zentora::excel::testing

@@ -1,0 +1,384 @@
+#include "location/Location.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ComponentFixture.h"
+#include "Error.h"
+#include "GeneralItem.h"
+#include "outside/Files.h"
+#include "outside/Guid.h"
+
+namespace zentora::excel::testing {
+namespace {
+
+std::vector<std::string> Keys(const KeyedCollection<std::int16_t>& collection) {
+  std::vector<std::string> keys;
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
+  return keys;
+}
+
+std::vector<std::string> Values(const KeyedCollection<std::string>& collection) {
+  std::vector<std::string> values;
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) values.push_back(collection.At(i));
+  return values;
+}
+
+std::vector<std::string> Keys(const KeyedCollection<std::string>& collection) {
+  std::vector<std::string> keys;
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
+  return keys;
+}
+
+template <typename Action>
+Error CaughtError(Action action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no Error was thrown";
+  return Error(ErrorCode::InvalidArgument, "");
+}
+
+const Grid kThreeContacts = {
+    {"ID", "TYPE", "TEXT", "Vorname", "Ort"},
+    {"a1", "contact", "Anna Müller", "Anna", "Köln"},
+    {"b2", "contact", "Bernd Weiß", "Bernd", "Gießen"},
+    {"c3", "contact", "Clara Öztürk", "Clara", "Düsseldorf"},
+};
+
+using Loading = ComponentTest;
+
+TEST_P(Loading, MissingFileBecomesNewWorkbookWithDefaultHeadings) {
+  const std::string path = folder.Path("Neu.xlsx");
+  auto location = Open(path);
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_EQ(location->IDfield, 1);
+  EXPECT_EQ(location->ColumnCount(), 5);
+  EXPECT_EQ(location->Count(), 0);
+  EXPECT_EQ(Keys(location->tablemapping),
+            (std::vector<std::string>{"type", "text", "$Vorname", "$Nachname", "id"}));
+  EXPECT_EQ(Values(location->DataList), (std::vector<std::string>{"Vorname", "Nachname"}));
+  location->Disconnect();
+  EXPECT_EQ(Read(path, 1, 5), (Grid{{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}}));
+}
+
+TEST_P(Loading, IndexesRowsInOrderAndFormatsTheirCellsAsText) {
+  auto location = Open(Book("Kontakte.xlsx", kThreeContacts));
+  EXPECT_EQ(location->Count(), 3);
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "b2", "c3"}));
+  EXPECT_EQ(Values(location->Items), (std::vector<std::string>{"2", "3", "4"}));
+  EXPECT_EQ(location->tablemapping.Find("id") != nullptr ? *location->tablemapping.Find("id") : 0, 1);
+  EXPECT_EQ(location->LastKey, "");
+  if (OnFake()) {
+    for (std::int32_t row = 2; row <= 4; ++row) {
+      for (std::int32_t column = 1; column <= 5; ++column) EXPECT_EQ(fake.Sheet().Format(row, column), "@");
+    }
+    EXPECT_EQ(fake.Sheet().Format(5, 1), "");
+  }
+}
+
+TEST_P(Loading, HeadingsMapExactlyAndLookAlikesBecomeDataFields) {
+  auto location = Open(Book("Koepfe.xlsx", {{"id", "Type", "Date", "TXT", "DATUM", "TYP"}, {"x", "y"}}));
+  EXPECT_EQ(Keys(location->tablemapping),
+            (std::vector<std::string>{"$id", "$Type", "$Date", "text", "datum", "type", "id"}));
+  EXPECT_EQ(Values(location->DataList), (std::vector<std::string>{"id", "Type", "Date"}));
+  EXPECT_EQ(location->IDfield, 7);
+  EXPECT_EQ(location->ColumnCount(), 7);
+  ASSERT_EQ(location->Count(), 1);
+  const std::string generated = location->Items.KeyAt(1);
+  location->Disconnect();
+  const Grid saved = Read(folder.Path("Koepfe.xlsx"), 2, 7);
+  EXPECT_EQ(saved[0][6], "ID");
+  EXPECT_EQ(saved[1][6], generated);
+}
+
+TEST_P(Loading, EmptyHeadingEndsTheScanAndTheIdentifierColumnTakesItsPlace) {
+  auto location = Open(Book("Luecke.xlsx", {{"TEXT", "Ort", "", "ID"}, {"Eins", "Bonn", "", "k1"}}));
+  EXPECT_EQ(location->IDfield, 3);
+  EXPECT_EQ(location->ColumnCount(), 3);
+  EXPECT_EQ(location->GetField("$ID"), 0);
+  location->Disconnect();
+  EXPECT_EQ(Read(folder.Path("Luecke.xlsx"), 1, 4)[0], (std::vector<std::string>{"TEXT", "Ort", "ID", "ID"}));
+}
+
+TEST_P(Loading, RowsWithoutIdentifierGetOneAndTheFirstEmptyRowEndsTheItems) {
+  CountingGuidSource guids;
+  GuidOverride guidOverride(guids);
+  Grid grid = {{"ID", "TEXT"}, {"", "ohne Kennung"}, {"*", "Stern"}, {"k4", "mit Kennung"}};
+  grid.push_back({"", "", "", "", "", "", "", "", "", "", "jenseits Spalte 10"});
+  grid.push_back({"k6", "nach dem Ende"});
+  auto location = Open(Book("Zeilen.xlsx", grid));
+  EXPECT_EQ(Keys(location->Items),
+            (std::vector<std::string>{"{00000000-0000-4000-8000-000000000001}",
+                                      "{00000000-0000-4000-8000-000000000002}", "k4"}));
+  EXPECT_FALSE(location->HasID("k6"));
+  location->Disconnect();
+  const Grid saved = Read(folder.Path("Zeilen.xlsx"), 4, 1);
+  EXPECT_EQ(saved[1][0], "{00000000-0000-4000-8000-000000000001}");
+  EXPECT_EQ(saved[2][0], "{00000000-0000-4000-8000-000000000002}");
+}
+
+TEST_P(Loading, DuplicateHeadingsOrIdentifiersFailWithTheCollectionsError) {
+  const struct {
+    Grid grid;
+    std::string key;
+  } cases[] = {
+      {{{"ID", "TYP", "TYPE"}}, "type"},
+      {{{"ID", "TEXT", "TEXT"}}, "text"},
+      {{{"ID", "Straße", "STRASSE", "STRAßE"}}, "$STRAßE"},
+      {{{"ID", "TEXT"}, {"abc", "x"}, {"ABC", "y"}}, "ABC"},
+  };
+  int n = 0;
+  for (const auto& example : cases) {
+    const std::string path = Book("Doppelt" + std::to_string(++n) + ".xlsx", example.grid);
+    auto location = Location::Create(Factory());
+    const Error error = CaughtError([&] { location->OpenLocation(path); });
+    EXPECT_EQ(error.code(), ErrorCode::DuplicateKey) << example.key;
+    EXPECT_NE(std::string(error.what()).find(example.key), std::string::npos) << error.what();
+    location->Disconnect();
+  }
+}
+
+TEST_P(Loading, ReopeningSavesTheOpenWorkbookAndReloadsOnlyTheNewOne) {
+  const std::string first = Book("Erste.xlsx", kThreeContacts);
+  const std::string second = Book("Zweite.xlsx", {{"ID", "TEXT"}, {"z9", "Zett"}});
+  auto location = Open(first);
+  location->WriteSheet(2, "text", "geändert");
+  location->RowOfID("a1");
+  location->OpenLocation(second);
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"z9"}));
+  EXPECT_EQ(location->DataList.Count(), 0);
+  EXPECT_EQ(location->LastKey, "");
+  location->Disconnect();
+  EXPECT_EQ(Read(first, 2, 3)[1][2], "geändert");
+}
+
+TEST_P(Loading, InitLocationFillsTheHostSettingsItem) {
+  auto location = Location::Create(Factory());
+  location->LocObject = hostLocation;
+  EXPECT_TRUE(location->InitLocation("ignored"));
+  auto settings = std::dynamic_pointer_cast<host::GeneralItem>(hostLocation->SettingsItem());
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(settings->InitObject(), location);
+  EXPECT_EQ(settings->Item_ID(), "parameter");
+  EXPECT_EQ(settings->Item_Typ(), "parameter");
+  EXPECT_EQ(settings->Item_Text(), "Parameter");
+  EXPECT_EQ(settings->Item_DataText("Condition"), "$type=contact");
+  EXPECT_EQ(settings->Item_DataText("Flags"), "KeywordTree,Log,DataFix");
+  EXPECT_TRUE(settings->UserMode());
+  EXPECT_TRUE(settings->Item_Notify());
+
+  auto unbound = Location::Create(Factory());
+  EXPECT_EQ(CaughtError([&] { unbound->InitLocation(""); }).code(), ErrorCode::NotOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Loading, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+
+using Closing = ComponentTest;
+
+TEST_P(Closing, DisconnectSavesClosesQuitsAndKeepsTheCollections) {
+  const std::string path = Book("Schluss.xlsx", kThreeContacts);
+  auto location = Open(path);
+  fake.state->calls.clear();
+  location->Disconnect();
+  EXPECT_EQ(fake.state->calls, (std::vector<std::string>{"SaveAs " + path + " 1", "Close", "Quit"}));
+  EXPECT_EQ(location->Count(), 0);
+  EXPECT_EQ(location->Items.Count(), 3);
+  EXPECT_FALSE(location->excelapp || location->excelbook || location->excelItems);
+  EXPECT_EQ(CaughtError([&] { location->ReadSheet(2, "text"); }).code(), ErrorCode::NotOpen);
+  location->Disconnect();
+  location->Save();
+  EXPECT_EQ(fake.state->calls.size(), 3U);
+}
+
+TEST_P(Closing, DisconnectSkipsFailingStepsAndStillEndsClosed) {
+  auto location = Open(Book("Fehler.xlsx", kThreeContacts));
+  fake.state->failing = {"SaveAs", "Close", "Quit"};
+  fake.state->calls.clear();
+  location->Disconnect();
+  EXPECT_EQ(fake.state->calls.size(), 3U);
+  EXPECT_EQ(location->Count(), 0);
+  EXPECT_FALSE(location->excelapp);
+}
+
+TEST_P(Closing, SaveReportsAFailingSaveAndChangesNothing) {
+  auto location = Open(Book("Speichern.xlsx", kThreeContacts));
+  fake.state->failing = {"SaveAs"};
+  const Error error = CaughtError([&] { location->Save(); });
+  EXPECT_EQ(error.code(), ErrorCode::Spreadsheet);
+  EXPECT_EQ(location->Count(), 3);
+  fake.state->failing.clear();
+}
+
+TEST_P(Closing, OpeningAtAnUnwritablePathFailsWithTheSpreadsheetsError) {
+  auto location = Location::Create(Factory());
+  const Error error = CaughtError([&] { location->OpenLocation(folder.Path("fehlt/Neu.xlsx")); });
+  EXPECT_EQ(error.code(), ErrorCode::Spreadsheet);
+  EXPECT_NE(std::string(error.what()).find("fehlt/Neu.xlsx"), std::string::npos) << error.what();
+  location->Disconnect();
+}
+
+INSTANTIATE_TEST_SUITE_P(Fake, Closing, ::testing::Values(Backend::Fake), BackendName);
+
+using CellAccess = ComponentTest;
+
+TEST_P(CellAccess, FieldNamesFindTheirColumnInAnyLetterCase) {
+  auto location = Open(Book("Felder.xlsx", kThreeContacts));
+  EXPECT_EQ(location->GetField("TYPE"), 2);
+  EXPECT_EQ(location->GetField("type"), 2);
+  EXPECT_EQ(location->GetField("$vorname"), 4);
+  EXPECT_EQ(location->GetField("$ORT"), 5);
+  EXPECT_EQ(location->GetField("owner"), 0);
+  EXPECT_EQ(location->ReadSheet(3, "$Ort"), "Gießen");
+  EXPECT_EQ(location->ReadSheet(3, "Text"), "Bernd Weiß");
+}
+
+TEST_P(CellAccess, ReadingAFieldWithoutColumnTouchesNoCell) {
+  if (!OnFake()) GTEST_SKIP() << "only the fake spreadsheet counts cell reads";
+  auto location = Open(Book("Leer.xlsx", kThreeContacts));
+  const auto reads = fake.state->cellReads;
+  EXPECT_EQ(location->ReadSheet(2, "owner"), "");
+  EXPECT_EQ(fake.state->cellReads, reads);
+}
+
+TEST_P(CellAccess, WritingAnEmptyTextToAFieldWithoutColumnChangesNothing) {
+  auto location = Open(Book("Nichts.xlsx", kThreeContacts));
+  EXPECT_TRUE(location->WriteSheet(2, "$Telefon", ""));
+  EXPECT_EQ(location->ColumnCount(), 5);
+  EXPECT_EQ(location->GetField("$Telefon"), 0);
+}
+
+TEST_P(CellAccess, WritesAppendColumnsThatReopenAsTheSameFields) {
+  const std::string path = Book("Anbau.xlsx", kThreeContacts);
+  auto location = Open(path);
+  EXPECT_TRUE(location->WriteSheet(3, "$Telefon", "+49 221 12345"));
+  EXPECT_TRUE(location->WriteSheet(4, "owner", "grün"));
+  EXPECT_TRUE(location->WriteSheet(2, "Farbe", "blau"));
+  EXPECT_EQ(location->ColumnCount(), 8);
+  EXPECT_EQ(Values(location->DataList), (std::vector<std::string>{"Vorname", "Ort", "Telefon"}));
+  if (OnFake()) {
+    for (std::int32_t row = 2; row <= 4; ++row) EXPECT_EQ(fake.Sheet().Format(row, 6), "@");
+  }
+  location->Disconnect();
+
+  const Grid saved = Read(path, 4, 8);
+  EXPECT_EQ(saved[0],
+            (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Telefon", "OWNER", "FARBE"}));
+  EXPECT_EQ(saved[2][5], "+49 221 12345");
+  EXPECT_EQ(saved[3][6], "grün");
+
+  location->OpenLocation(path);
+  EXPECT_EQ(location->GetField("owner"), 7);
+  EXPECT_EQ(location->GetField("$telefon"), 6);
+  EXPECT_EQ(location->GetField("Farbe"), 0);
+  EXPECT_EQ(location->GetField("$FARBE"), 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, CellAccess, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
+
+using RowIndex = ComponentTest;
+
+TEST_P(RowIndex, LookupsUseTheCacheOnlyForTheExactIdentifier) {
+  auto location = Open(Book("Index.xlsx", kThreeContacts));
+  EXPECT_EQ(location->RowOfID(""), 0);
+  EXPECT_EQ(location->LastKey, "");
+  EXPECT_EQ(location->RowOfID("b2"), 3);
+  EXPECT_EQ(location->LastKey, "b2");
+  // A planted answer shows whether the cache or the index replied.
+  location->LastRow = 42;
+  EXPECT_EQ(location->RowOfID("b2"), 42);
+  EXPECT_EQ(location->RowOfID("B2"), 3);
+  EXPECT_EQ(location->LastKey, "B2");
+  EXPECT_EQ(location->RowOfID("zz"), 0);
+  EXPECT_EQ(location->LastKey, "B2");
+  EXPECT_EQ(location->RowOfID(""), 0);
+  EXPECT_EQ(location->LastKey, "B2");
+}
+
+TEST_P(RowIndex, ChangeKeyMovesTheEntryInPlaceAndCachesTheNewKey) {
+  auto location = Open(Book("Umbenennen.xlsx", kThreeContacts));
+  location->ChangeKey("b2", "neu");
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "neu", "c3"}));
+  EXPECT_EQ(location->LastKey, "neu");
+  EXPECT_EQ(location->RowOfID("NEU"), 3);
+  EXPECT_EQ(location->RowOfID("b2"), 0);
+
+  location->ChangeKey("c3", "letzte");
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "neu", "letzte"}));
+
+  location->ChangeKey("fehlt", "x");
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "neu", "letzte"}));
+
+  const Error error = CaughtError([&] { location->ChangeKey("a1", "Letzte"); });
+  EXPECT_EQ(error.code(), ErrorCode::DuplicateKey);
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "neu", "letzte"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RowIndex, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+
+using ItemCreation = ComponentTest;
+
+TEST_P(ItemCreation, NewItemWithRowAddsAnIndexEntryAndTextFormatsTheRow) {
+  auto location = Open(Book("Neu.xlsx", kThreeContacts));
+  location->RowOfID("a1");
+  auto item = location->NewItem(true);
+  EXPECT_EQ(location->Count(), 4);
+  ASSERT_EQ(location->Items.Count(), 4);
+  const std::string id = location->Items.KeyAt(4);
+  EXPECT_EQ(id.size(), 38U);
+  EXPECT_EQ(id.front(), '{');
+  EXPECT_EQ(location->Items.At(4), "5");
+  EXPECT_EQ(location->LastKey, "");
+  EXPECT_TRUE(item->Item_Notify());
+  EXPECT_EQ(item->Item_ID(), "");
+  EXPECT_EQ(hostLocation->ChangeCounter(), 1);
+  if (OnFake()) {
+    for (std::int32_t column = 1; column <= 5; ++column) EXPECT_EQ(fake.Sheet().Format(5, column), "@");
+  }
+  auto unbound = location->NewItem(false);
+  EXPECT_EQ(location->Count(), 4);
+  EXPECT_FALSE(unbound->Item_Notify());
+}
+
+TEST_P(ItemCreation, LookupsFindIdentifiersInAnyLetterCase) {
+  auto location = Open(Book("Suche.xlsx", kThreeContacts));
+  EXPECT_TRUE(location->HasID("B2"));
+  EXPECT_FALSE(location->HasID(""));
+  auto item = location->GetItem("C3");
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->Item_ID(), "c3");
+  EXPECT_EQ(item->Item_Text(), "Clara Öztürk");
+  EXPECT_TRUE(item->Item_Notify());
+  EXPECT_EQ(hostLocation->ChangeCounter(), 1);
+  EXPECT_EQ(location->GetItem("fehlt"), nullptr);
+  EXPECT_EQ(hostLocation->ChangeCounter(), 1);
+}
+
+TEST_P(ItemCreation, PositionsCountFromOneAndStayWithinTheItems) {
+  auto location = Open(Book("Position.xlsx", kThreeContacts));
+  EXPECT_EQ(location->Item(1)->Item_ID(), "a1");
+  EXPECT_EQ(location->Item(location->Count())->Item_ID(), "c3");
+  const Error error = CaughtError([&] { location->Item(4); });
+  EXPECT_EQ(error.code(), ErrorCode::OutOfRange);
+  EXPECT_NE(std::string(error.what()).find("position 4"), std::string::npos) << error.what();
+  EXPECT_EQ(CaughtError([&] { location->Item(0); }).code(), ErrorCode::OutOfRange);
+}
+
+TEST_P(ItemCreation, NewItemNeedsTheHostLocationObject) {
+  auto location = Location::Create(Factory());
+  location->OpenLocation(Book("OhneHost.xlsx", kThreeContacts));
+  const Error error = CaughtError([&] { location->NewItem(false); });
+  EXPECT_EQ(error.code(), ErrorCode::NotOpen);
+  EXPECT_NE(std::string(error.what()).find("LocObject"), std::string::npos);
+  location->Disconnect();
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ItemCreation, ::testing::Values(Backend::Fake, Backend::Engine),
+                         BackendName);
+
+}  // namespace
+}  // namespace zentora::excel::testing

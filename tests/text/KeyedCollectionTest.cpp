@@ -1,0 +1,233 @@
+#include "text/KeyedCollection.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Error.h"
+#include "ExpectError.h"
+
+namespace zentora::excel {
+namespace {
+
+using TextCollection = KeyedCollection<std::string>;
+
+std::vector<std::string> KeysInOrder(const TextCollection& collection) {
+  std::vector<std::string> keys;
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
+  return keys;
+}
+
+TEST(KeyedCollectionKeys, CompareBySimpleCaseFolding) {
+  TextCollection collection;
+  collection.Add("ärzte", "1");
+  collection.Add("Straße", "2");
+  collection.Add("{A1B2C3D4-0000-4000-8000-00000000ABCD}", "3");
+
+  ASSERT_NE(collection.Find("ÄRZTE"), nullptr);
+  EXPECT_EQ(*collection.Find("ÄRZTE"), "1");
+  EXPECT_EQ(*collection.Find("STRAßE"), "2");
+  EXPECT_EQ(*collection.Find("straẞe"), "2") << "capital sharp s folds to ß";
+  EXPECT_EQ(collection.Find("STRASSE"), nullptr) << "full folding would make ß equal ss";
+  EXPECT_EQ(*collection.Find("{a1b2c3d4-0000-4000-8000-00000000abcd}"), "3");
+  EXPECT_EQ(collection.Find("{a1b2c3d4-0000-4000-8000-00000000abce}"), nullptr);
+}
+
+TEST(KeyedCollectionKeys, FoldingReachesBeyondLatin) {
+  TextCollection collection;
+  collection.Add("ΣΟΦΊΑ", "greek");
+  collection.Add("KELVIN", "ascii");
+  EXPECT_EQ(*collection.Find("σοφία"), "greek");
+  EXPECT_EQ(*collection.Find("\u212Aelvin"), "ascii") << "the Kelvin sign folds to k";
+  EXPECT_TRUE(collection.Contains("kElViN"));
+}
+
+TEST(KeyedCollectionKeys, IllFormedBytesCompareExactly) {
+  TextCollection collection;
+  collection.Add(std::string("A\xFF"), "bad");
+  EXPECT_EQ(*collection.Find(std::string("a\xFF")), "bad");
+  EXPECT_EQ(collection.Find(std::string("a\xFE")), nullptr);
+  EXPECT_EQ(collection.Find("a"), nullptr);
+}
+
+TEST(KeyedCollectionKeys, DuplicateKeyNamesTheKeyAndChangesNothing) {
+  TextCollection collection;
+  collection.Add("Ärzte", "1");
+  ExpectError([&] { collection.Add("äRZTE", "2"); }, ErrorCode::DuplicateKey, "\"äRZTE\"");
+  EXPECT_EQ(collection.Count(), 1);
+  ExpectError([&] { collection.Insert(1, "ÄRZTE", "3"); }, ErrorCode::DuplicateKey, "ÄRZTE");
+  EXPECT_EQ(collection.Count(), 1);
+  EXPECT_EQ(*collection.Find("ärzte"), "1");
+}
+
+TEST(KeyedCollectionOrder, PositionsFollowInsertionAndInsertBefore) {
+  TextCollection collection;
+  collection.Add("b", "2");
+  collection.Insert(1, "a", "1");
+  collection.Insert(3, "d", "4");
+  collection.Insert(3, "c", "3");
+  EXPECT_EQ(KeysInOrder(collection), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(collection.At(3), "3");
+  ExpectError([&] { collection.Insert(6, "e", "5"); }, ErrorCode::OutOfRange, "position 6");
+  ExpectError([&] { collection.Insert(0, "e", "5"); }, ErrorCode::OutOfRange, "position 0");
+}
+
+TEST(KeyedCollectionOrder, RemovalFromTheMiddleKeepsPositionsAndKeysRight) {
+  TextCollection collection;
+  for (int i = 1; i <= 6; ++i) collection.Add("key" + std::to_string(i), std::to_string(i));
+  collection.RemoveAt(2);
+  collection.RemoveKey("KEY4");
+  EXPECT_EQ(KeysInOrder(collection), (std::vector<std::string>{"key1", "key3", "key5", "key6"}));
+  EXPECT_EQ(collection.At(3), "5");
+  EXPECT_FALSE(collection.Contains("key2"));
+  EXPECT_FALSE(collection.Contains("key4"));
+  collection.Add("key2", "again");
+  EXPECT_EQ(collection.At(5), "again");
+}
+
+TEST(KeyedCollectionOrder, ReplaceKeepsThePositionUnderTheNewKey) {
+  TextCollection collection;
+  collection.Add("old", "7");
+  collection.Add("other", "8");
+  collection.Replace(1, "new", "7");
+  EXPECT_EQ(KeysInOrder(collection), (std::vector<std::string>{"new", "other"}));
+  EXPECT_FALSE(collection.Contains("old"));
+  collection.Replace(1, "NEW", "7");
+  EXPECT_EQ(collection.KeyAt(1), "NEW") << "a key may change its letter case in place";
+  ExpectError([&] { collection.Replace(1, "OTHER", "9"); }, ErrorCode::DuplicateKey, "OTHER");
+  EXPECT_EQ(collection.At(1), "7");
+  ExpectError([&] { collection.Replace(3, "x", "9"); }, ErrorCode::OutOfRange, "position 3");
+}
+
+TEST(KeyedCollectionOrder, EntriesWithoutKeysCountByPosition) {
+  TextCollection names;
+  names.AddWithoutKey("Vorname");
+  names.AddWithoutKey("Vorname");
+  names.Add("k", "keyed");
+  EXPECT_EQ(names.Count(), 3);
+  EXPECT_EQ(names.KeyAt(1), "");
+  EXPECT_EQ(names.At(2), "Vorname");
+  EXPECT_FALSE(names.Contains(""));
+  names.RemoveAt(1);
+  EXPECT_EQ(names.At(2), "keyed");
+}
+
+TEST(KeyedCollectionErrors, MissingPositionsAndKeysNameWhatIsMissing) {
+  TextCollection collection;
+  collection.Add("a", "1");
+  ExpectError([&] { collection.At(2); }, ErrorCode::OutOfRange, "position 2");
+  ExpectError([&] { collection.RemoveAt(0); }, ErrorCode::OutOfRange, "position 0");
+  ExpectError([&] { collection.RemoveKey("zz"); }, ErrorCode::InvalidArgument, "\"zz\"");
+}
+
+TEST(KeyedCollectionClear, ClearCollectionEmptiesAndTheCollectionStaysUsable) {
+  KeyedCollection<std::int16_t> columns;
+  columns.Add("id", 1);
+  columns.Add("$Vorname", 4);
+  ClearCollection(columns);
+  EXPECT_EQ(columns.Count(), 0);
+  EXPECT_EQ(columns.Find("id"), nullptr);
+  columns.Add("ID", 2);
+  EXPECT_EQ(*columns.Find("id"), 2);
+}
+
+TEST(KeyedCollectionScale, ManyEntriesStayReachableAfterMiddleEdits) {
+  TextCollection collection;
+  constexpr int kEntries = 20000;
+  for (int i = 0; i < kEntries; ++i) collection.Add("Key" + std::to_string(i), std::to_string(i));
+  collection.RemoveAt(kEntries / 2);
+  collection.Insert(1, "first", "-1");
+  EXPECT_EQ(collection.Count(), kEntries);
+  for (int i = 0; i < kEntries; ++i) {
+    if (i == kEntries / 2 - 1) continue;
+    const std::string* value = collection.Find("KEY" + std::to_string(i));
+    ASSERT_NE(value, nullptr) << i;
+    ASSERT_EQ(*value, std::to_string(i));
+  }
+  EXPECT_EQ(collection.At(kEntries / 2 + 1), std::to_string(kEntries / 2));
+}
+
+// Random additions, insertions, replacements and removals against a plain
+// list of (key, value) pairs searched linearly, with keys from a small set so
+// that the index sees many collisions, duplicates and removals in probe runs.
+TEST(KeyedCollectionScale, RandomEditsAgreeWithALinearModel) {
+  std::mt19937 random(2011);
+  const auto folded = [](std::string key) {
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return key;
+  };
+  std::vector<std::pair<std::string, std::string>> model;
+  const auto modelPosition = [&](const std::string& key) {
+    for (std::size_t i = 0; i < model.size(); ++i) {
+      if (folded(model[i].first) == folded(key)) return static_cast<std::int32_t>(i + 1);
+    }
+    return 0;
+  };
+  TextCollection collection;
+  for (int step = 0; step < 20000; ++step) {
+    std::string key = "Key" + std::to_string(random() % 300);
+    if (random() % 2 == 0) key = folded(key);
+    const std::string value = std::to_string(step);
+    const auto count = static_cast<std::int32_t>(model.size());
+    const std::int32_t present = modelPosition(key);
+    switch (random() % 4) {
+      case 0: {
+        const auto before = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count + 1));
+        if (present != 0) {
+          ASSERT_THROW(collection.Insert(before, key, value), Error);
+        } else {
+          collection.Insert(before, key, value);
+          model.insert(model.begin() + (before - 1), {key, value});
+        }
+        break;
+      }
+      case 1:
+        if (count == 0) break;
+        {
+          const auto position = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count));
+          if (present != 0 && present != position) {
+            ASSERT_THROW(collection.Replace(position, key, value), Error);
+          } else {
+            collection.Replace(position, key, value);
+            model[static_cast<std::size_t>(position - 1)] = {key, value};
+          }
+        }
+        break;
+      case 2:
+        if (count == 0) break;
+        {
+          const auto position = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count));
+          collection.RemoveAt(position);
+          model.erase(model.begin() + (position - 1));
+        }
+        break;
+      default:
+        if (present == 0) {
+          ASSERT_THROW(collection.RemoveKey(key), Error);
+        } else {
+          collection.RemoveKey(key);
+          model.erase(model.begin() + (present - 1));
+        }
+    }
+    ASSERT_EQ(collection.Count(), static_cast<std::int32_t>(model.size()));
+    const std::string probe = "KEY" + std::to_string(random() % 300);
+    const std::int32_t expected = modelPosition(probe);
+    const std::string* found = collection.Find(probe);
+    ASSERT_EQ(found != nullptr, expected != 0) << probe << " at step " << step;
+    if (found != nullptr) {
+      ASSERT_EQ(*found, model[static_cast<std::size_t>(expected - 1)].second);
+    }
+  }
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) {
+    ASSERT_EQ(collection.KeyAt(i), model[static_cast<std::size_t>(i - 1)].first);
+    ASSERT_EQ(*collection.Find(model[static_cast<std::size_t>(i - 1)].first), collection.At(i));
+  }
+}
+
+}  // namespace
+}  // namespace zentora::excel
