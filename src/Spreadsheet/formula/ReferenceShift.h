@@ -4,8 +4,10 @@
 //
 //   SheetOrder sheets({"Records", "Summary"});
 //   RowDeletion deletion{"Records", 5, 5};
-//   ShiftFormulaForRowDeletion("SUM(Records!B2:B9)", "Summary", deletion, sheets).text  //
-//   "SUM(Records!B2:B8)"
+//   ShiftFormulaForRowDeletion("SUM(Records!B2:B9)", "Summary", deletion, sheets).text
+//   // gives "SUM(Records!B2:B8)"
+//
+// Pure functions on texts; safe to use from several threads on different data.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,7 @@ struct RowDeletion {
 // The workbook's sheet names in tab order; names compare without regard to letter case.
 class SheetOrder {
  public:
+  // The names as the workbook lists its sheets; an empty list matches no name.
   explicit SheetOrder(const std::vector<std::string>& names);
 
   // Tab position of the sheet called `name`, from 0; nullopt when there is no such sheet.
@@ -62,6 +65,7 @@ struct Rewrite {
 // A deletion made ready for rewriting many formulas: the sheet names are compared once.
 class FormulaShift {
  public:
+  // Borrows `sheets`, which must outlive the shift.
   FormulaShift(RowDeletion deletion, const SheetOrder& sheets);
 
   // True when `sheet` names the sheet that lost the rows.
