@@ -85,6 +85,11 @@ bool Contains(const std::string& text, const std::string& piece) {
   return text.find(piece) != std::string::npos;
 }
 
+// Expects each piece somewhere in `text`, showing the text for any that is missing.
+void ExpectContains(const std::string& text, std::initializer_list<std::string> pieces) {
+  for (const std::string& piece : pieces) EXPECT_TRUE(Contains(text, piece)) << piece << "\nnot in\n" << text;
+}
+
 TEST(RowDeletionFormulasTest, SharedGroupLosingItsFirstCellKeepsEachCellsFormula) {
   Book book;
   book.data = "<row r=\"1\"><c r=\"B1\"><v>1</v></c></row>";
@@ -96,9 +101,8 @@ TEST(RowDeletionFormulasTest, SharedGroupLosingItsFirstCellKeepsEachCellsFormula
         "<v>0</v></c></row>";
   }
   const std::string sheet = ReadPart(DeleteRows(book, 2, 2), "xl/worksheets/sheet1.xml");
-  EXPECT_TRUE(Contains(sheet, "<c r=\"D2\"><f>B2*2+$B$1</f>")) << sheet;
-  EXPECT_TRUE(Contains(sheet, "<c r=\"D3\"><f>B3*2+$B$1</f>")) << sheet;
-  EXPECT_TRUE(Contains(sheet, "<c r=\"D4\"><f>B4*2+$B$1</f>")) << sheet;
+  ExpectContains(sheet, {"<c r=\"D2\"><f>B2*2+$B$1</f>", "<c r=\"D3\"><f>B3*2+$B$1</f>",
+                         "<c r=\"D4\"><f>B4*2+$B$1</f>"});
   EXPECT_FALSE(Contains(sheet, "shared")) << sheet;
 }
 
@@ -123,13 +127,12 @@ TEST(RowDeletionFormulasTest, OtherSheetsNamesAndCalculationFollow) {
       "<definedName name=\"Gone\">Data!$B$4</definedName></definedNames>";
   const std::string bytes = DeleteRows(book, 4, 4);
   const std::string summary = ReadPart(bytes, "xl/worksheets/sheet2.xml");
-  EXPECT_TRUE(Contains(summary, "<f>SUM(Data!B2:B7)+'Sum Up'!A2</f>")) << summary;
-  EXPECT_TRUE(Contains(summary, "<f>Data!#REF!&amp;\"Data!B4\"</f>")) << summary;
+  ExpectContains(summary, {"<f>SUM(Data!B2:B7)+'Sum Up'!A2</f>", "<f>Data!#REF!&amp;\"Data!B4\"</f>"});
   const std::string workbook = ReadPart(bytes, "xl/workbook.xml");
-  EXPECT_TRUE(Contains(workbook, "<definedName name=\"Block\">Data!$B$2:$B$7</definedName>")) << workbook;
-  EXPECT_TRUE(Contains(workbook, ">Data!$1:$1</definedName>")) << workbook;
-  EXPECT_TRUE(Contains(workbook, "<definedName name=\"Gone\">Data!#REF!</definedName>")) << workbook;
-  EXPECT_TRUE(Contains(workbook, "</definedNames><calcPr fullCalcOnLoad=\"1\"/>")) << workbook;
+  ExpectContains(workbook,
+                 {"<definedName name=\"Block\">Data!$B$2:$B$7</definedName>", ">Data!$1:$1</definedName>",
+                  "<definedName name=\"Gone\">Data!#REF!</definedName>",
+                  "</definedNames><calcPr fullCalcOnLoad=\"1\"/>"});
 }
 
 TEST(RowDeletionFormulasTest, ApplicationRowsDeleteKeepsReferencesInStep) {
@@ -170,8 +173,7 @@ TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollow) {
        "</cacheSource></pivotCacheDefinition>"}};
   const std::string bytes = DeleteRows(book, 3, 3);
   const std::string chart = ReadPart(bytes, "xl/charts/chart1.xml");
-  EXPECT_TRUE(Contains(chart, "<c:f>Data!$B$2:$B$7</c:f>")) << chart;
-  EXPECT_TRUE(Contains(chart, "<c:f>'Sum Up'!$A$1</c:f>")) << chart;
+  ExpectContains(chart, {"<c:f>Data!$B$2:$B$7</c:f>", "<c:f>'Sum Up'!$A$1</c:f>"});
   const std::string pivot = ReadPart(bytes, "xl/pivotCache/pivotCacheDefinition1.xml");
   EXPECT_TRUE(Contains(pivot, "<worksheetSource ref=\"A1:B7\" sheet=\"Data\"/>")) << pivot;
 }
@@ -204,14 +206,12 @@ TEST(RowDeletionSheetItemsTest, RangesOfTheSheetMoveShrinkOrGo) {
       "<hyperlinks><hyperlink ref=\"A3\" location=\"'Sum Up'!A1\"/><hyperlink ref=\"A7\" location=\"x\"/>"
       "</hyperlinks>";
   const std::string sheet = ReadPart(DeleteRows(book, 3, 3), "xl/worksheets/sheet1.xml");
-  EXPECT_TRUE(Contains(sheet, "<autoFilter ref=\"A1:B7\"/>")) << sheet;
-  EXPECT_TRUE(Contains(sheet, "<conditionalFormatting sqref=\"A3:A5\">")) << sheet;
-  EXPECT_TRUE(Contains(sheet, "<formula>$B3&gt;B$1</formula>")) << sheet;
+  ExpectContains(sheet, {"<autoFilter ref=\"A1:B7\"/>", "<conditionalFormatting sqref=\"A3:A5\">",
+                         "<formula>$B3&gt;B$1</formula>"});
   EXPECT_FALSE(Contains(sheet, "sqref=\"C3\"")) << sheet;
-  EXPECT_TRUE(Contains(sheet, "<dataValidations count=\"1\"><dataValidation type=\"whole\" sqref=\"B2:B7\">"))
-      << sheet;
-  EXPECT_TRUE(Contains(sheet, "<formula2>B7</formula2>")) << sheet;
-  EXPECT_TRUE(Contains(sheet, "<hyperlinks><hyperlink ref=\"A6\" location=\"x\"/></hyperlinks>")) << sheet;
+  ExpectContains(
+      sheet, {"<dataValidations count=\"1\"><dataValidation type=\"whole\" sqref=\"B2:B7\">",
+              "<formula2>B7</formula2>", "<hyperlinks><hyperlink ref=\"A6\" location=\"x\"/></hyperlinks>"});
 }
 
 TEST(RowDeletionSheetItemsTest, PageBreaksAndExtensionItemsFollow) {
@@ -282,15 +282,15 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
   EXPECT_EQ(threads.find("gone"), std::string::npos) << threads;
   EXPECT_TRUE(Contains(threads, "<threadedComment ref=\"B5\" id=\"{2}\">")) << threads;
   const std::string drawing = ReadPart(bytes, "xl/drawings/drawing1.xml");
-  EXPECT_TRUE(Contains(drawing, "<xdr:row>3</xdr:row><xdr:rowOff>5</xdr:rowOff></xdr:from>")) << drawing;
-  EXPECT_TRUE(Contains(drawing, "<xdr:row>5</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>")) << drawing;
+  ExpectContains(drawing, {"<xdr:row>3</xdr:row><xdr:rowOff>5</xdr:rowOff></xdr:from>",
+                           "<xdr:row>5</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>"});
   EXPECT_FALSE(Contains(drawing, "oneCellAnchor")) << drawing;
   EXPECT_TRUE(Contains(drawing, "<xdr:twoCellAnchor editAs=\"absolute\"><xdr:from><xdr:row>7</xdr:row>"))
       << drawing;
   const std::string shapes = ReadPart(bytes, "xl/drawings/vmlDrawing1.vml");
   EXPECT_FALSE(Contains(shapes, "id=\"a\"")) << shapes;
-  EXPECT_TRUE(Contains(shapes, "<x:Anchor>2, 15, 3, 10, 4, 15, 7, 4</x:Anchor><x:Row>4</x:Row>")) << shapes;
-  EXPECT_TRUE(Contains(shapes, "<ns2:Row>5</ns2:Row>")) << shapes;
+  ExpectContains(shapes,
+                 {"<x:Anchor>2, 15, 3, 10, 4, 15, 7, 4</x:Anchor><x:Row>4</x:Row>", "<ns2:Row>5</ns2:Row>"});
 }
 
 // Eight rows on "Data" with a one-column table over B2:B8 (header in row 2).
