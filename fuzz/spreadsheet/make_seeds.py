@@ -30,9 +30,12 @@ sheets = [
     '<row><c t="inlineStr"><is/></c><c><v>0.30000000000000004</v></c></row><row><c s="2"><v>1.5</v></c></row>',
 ]
 extras = ['<mergeCells count="1"><mergeCell ref="A4:B5"/></mergeCells>', '<hyperlinks/>']
-for number, (cells, extra) in enumerate(zip(sheets, extras)):
+# Stored (uncompressed) copies let mutations reach the XML instead of only breaking the deflate data.
+for number, (cells, extra, method) in enumerate(
+        (cells, extra, method) for cells, extra in zip(sheets, extras)
+        for method in (zipfile.ZIP_DEFLATED, zipfile.ZIP_STORED)):
     sheet = '<worksheet xmlns="%s"><dimension ref="A1"/><sheetData>%s</sheetData>%s</worksheet>' % (main, cells, extra)
-    with zipfile.ZipFile(os.path.join(folder, "seed%d.xlsx" % number), "w", zipfile.ZIP_DEFLATED) as out:
+    with zipfile.ZipFile(os.path.join(folder, "seed%d.xlsx" % number), "w", method) as out:
         out.writestr("[Content_Types].xml", types)
         out.writestr("_rels/.rels", package_rels)
         out.writestr("xl/workbook.xml", workbook)

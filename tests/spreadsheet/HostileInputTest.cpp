@@ -175,6 +175,8 @@ TEST(HostileSheet, ReferencesAndIndexesOutOfRangeOrOrder) {
   }
   ExpectRefused(PackageBytes(WorkbookParts("", "", "", R"(<mergeCells><mergeCell ref="A1:"/></mergeCells>)")),
                 ErrorCode::NotAWorkbook, "malformed merged range");
+  ExpectRefused(PackageBytes(WorkbookParts("", "", "", "<sheetData/>")), ErrorCode::NotAWorkbook,
+                "more than one <sheetData> element");
 }
 
 }  // namespace

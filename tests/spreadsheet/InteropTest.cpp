@@ -173,10 +173,29 @@ std::string SaveEditedOpenpyxlWorkbook(const TemporaryFolder& folder) {
   return path;
 }
 
+// A workbook the engine makes from nothing, as the component does for a new store.
+std::string SaveNewWorkbook(const TemporaryFolder& folder) {
+  auto workbook = Workbook::CreateEmpty();
+  const char* headings[] = {"ID", "TYPE", "TEXT", "Vorname", "Nachname"};
+  for (std::uint32_t column = 1; column <= 5; ++column) {
+    workbook->FirstSheet().SetCellText(1, column, headings[column - 1]);
+    workbook->FirstSheet().SetTextFormat(2, column);
+  }
+  workbook->FirstSheet().SetCellText(2, 1, "{NEW}");
+  std::string path = folder.File("new.xlsx");
+  workbook->SaveAs(path, true);
+  return path;
+}
+
 TEST(Interop, OpenpyxlReadsBackWhatTheEngineSaved) {
   if (!HavePythonModule("openpyxl"))
     GTEST_SKIP() << "python3-openpyxl is not installed: interop test skipped";
   TemporaryFolder folder;
+  OpenpyxlView fresh = ReadWithOpenpyxl(SaveNewWorkbook(folder));
+  EXPECT_EQ(fresh.cells["Tabelle1!E1"], "Nachname");
+  EXPECT_EQ(fresh.cells["Tabelle1!A2"], "{NEW}");
+  EXPECT_EQ(fresh.formats["Tabelle1!B2"], "@");
+
   OpenpyxlView view = ReadWithOpenpyxl(SaveEditedOpenpyxlWorkbook(folder));
   EXPECT_EQ(view.cells["Items!A1"], "ID");
   EXPECT_EQ(view.cells["Items!C2"], "changed");
@@ -210,6 +229,7 @@ TEST(Interop, LibreOfficeWorkbooksAreReadAndTheEnginesWorkbooksConvert) {
   std::string csv = folder.File("from csv.csv");
   WriteFile(csv, "ID,TEXT,Number\n{L1},\"comma, inside\",12.5\n{L2},Ünïcödé,-3\n");
   std::string edited = SaveEditedOpenpyxlWorkbook(folder);
+  std::string fresh = SaveNewWorkbook(folder);
   ASSERT_TRUE(ConvertWithLibreOffice({csv}, "xlsx", folder.path().string())) << "soffice failed";
   auto converted = Workbook::Open(folder.File("from csv.xlsx"));
   EXPECT_EQ(converted->FirstSheet().CellText(2, 2), "comma, inside");
@@ -221,7 +241,9 @@ TEST(Interop, LibreOfficeWorkbooksAreReadAndTheEnginesWorkbooksConvert) {
   std::string resaved = folder.File("resaved.xlsx");
   converted->SaveAs(resaved, true);
 
-  ASSERT_TRUE(ConvertWithLibreOffice({edited, resaved}, "csv", folder.path().string())) << "soffice failed";
+  ASSERT_TRUE(ConvertWithLibreOffice({edited, resaved, fresh}, "csv", folder.path().string()))
+      << "soffice failed";
+  EXPECT_EQ(ReadFile(folder.File("new.csv")), "ID,TYPE,TEXT,Vorname,Nachname\n{NEW},,,,\n");
   std::string editedCsv = ReadFile(folder.File("saved by engine.csv"));
   EXPECT_NE(editedCsv.find("ID,TYPE,TEXT,Vorname,Nachname"), std::string::npos) << editedCsv;
   EXPECT_NE(editedCsv.find("{A},contact,changed,Anna,Äpfel"), std::string::npos) << editedCsv;

@@ -424,5 +424,58 @@ TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled
   EXPECT_EQ(workbook->Sheet(1).CellText(1, 1), "second part");
 }
 
+// ---- The entry points for rewriting references after rows move ----
+
+TEST(ReferenceRewriting, FormulasFragmentsAndPartsCanBeChangedAndAreSaved) {
+  testing::Parts parts = WorkbookParts(
+      R"(<row r="1"><c r="A1"><f t="shared" ref="A1:A2" si="0">B1*2</f><v>2</v></c><c r="B1"><v>1</v></c></row>)"
+      R"(<row r="2"><c r="A2"><f t="shared" si="0"/><v>0</v></c></row>)",
+      "", "", R"(<hyperlinks><hyperlink ref="B2" r:id="rId1"/></hyperlinks>)");
+  parts[2].second.replace(
+      parts[2].second.find("</workbook>"), 11,
+      "<definedNames><definedName name=\"Items\">Data!$A$1:$B$9</definedName></definedNames></workbook>");
+  parts.emplace_back(
+      "xl/worksheets/_rels/sheet1.xml.rels",
+      R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+      R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink" Target="https://example.com/" TargetMode="External"/>)"
+      R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/table" Target="../tables/table1.xml"/>)"
+      R"(</Relationships>)");
+  auto workbook = OpenParts(parts);
+  std::vector<Relationship> relationships = workbook->RelationshipsOf(workbook->SheetAt(0).partName);
+  ASSERT_EQ(relationships.size(), 2u);
+  EXPECT_TRUE(relationships[0].external);
+  EXPECT_EQ(relationships[0].target, "https://example.com/");
+  EXPECT_EQ(relationships[1].target, "xl/tables/table1.xml");
+
+  Worksheet& sheet = workbook->FirstSheet();
+  std::vector<std::string> seen;
+  sheet.ForEachFormula([&](std::uint32_t row, std::uint32_t column, Formula& formula) {
+    seen.push_back(CellReference(row, column) + " " + formula.text);
+    if (row == 1) {
+      EXPECT_EQ(formula.attributes, (std::vector<std::pair<std::string, std::string>>{
+                                        {"t", "shared"}, {"ref", "A1:A2"}, {"si", "0"}}));
+      formula.text = "B1*3";
+    }
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{"A1 B1*2", "A2 "}));
+  for (SheetFragment& fragment : sheet.fragments()) {
+    if (fragment.name == "hyperlinks")
+      fragment.xml = R"(<hyperlinks><hyperlink ref="B1" r:id="rId1"/></hyperlinks>)";
+  }
+  sheet.MarkChanged();
+  std::string book = workbook->PartContent("xl/workbook.xml");
+  book.replace(book.find("$B$9"), 4, "$B$8");
+  workbook->ReplacePart("xl/workbook.xml", book);
+
+  std::string bytes = workbook->SaveToBytes();
+  std::string xml = Sheet1(bytes);
+  EXPECT_NE(xml.find(R"(<c r="A1"><f t="shared" ref="A1:A2" si="0">B1*3</f><v>2</v></c>)"), std::string::npos)
+      << xml;
+  EXPECT_NE(xml.find(R"(<c r="A2"><f t="shared" si="0"></f><v>0</v></c>)"), std::string::npos) << xml;
+  EXPECT_NE(xml.find(R"(<hyperlinks><hyperlink ref="B1" r:id="rId1"/></hyperlinks>)"), std::string::npos)
+      << xml;
+  EXPECT_NE(ReadPart(bytes, "xl/workbook.xml").find("Data!$A$1:$B$8"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zentora::spreadsheet

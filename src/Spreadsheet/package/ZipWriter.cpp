@@ -56,17 +56,21 @@ std::uint32_t ZipWriter::DosDateTime(std::int64_t unixTime) {
   return date << 16 | clock;
 }
 
-void ZipWriter::WriteLocalHeader(const Entry& entry) {
-  Put32(out_, 0x04034b50);
-  Put16(out_, 20);
-  Put16(out_, IsAscii(entry.name) ? 0 : 0x0800);
+void ZipWriter::PutSharedFields(const Entry& entry) {
+  Put16(out_, 20);                                // version needed: 2.0
+  Put16(out_, IsAscii(entry.name) ? 0 : 0x0800);  // flag bit 11: the name is UTF-8
   Put16(out_, entry.method);
   Put32(out_, entry.dosDateTime);
   Put32(out_, entry.crc);
   Put32(out_, entry.compressedSize);
   Put32(out_, entry.size);
   Put16(out_, static_cast<std::uint32_t>(entry.name.size()));
-  Put16(out_, 0);
+  Put16(out_, 0);  // no extra field
+}
+
+void ZipWriter::WriteLocalHeader(const Entry& entry) {
+  Put32(out_, 0x04034b50);
+  PutSharedFields(entry);
   out_ += entry.name;
 }
 
@@ -189,18 +193,10 @@ std::string ZipWriter::Finish() {
   for (const Entry& entry : entries_) {
     Put32(out_, 0x02014b50);
     Put16(out_, 0x0314);  // made by: Unix, format 2.0
-    Put16(out_, 20);
-    Put16(out_, IsAscii(entry.name) ? 0 : 0x0800);
-    Put16(out_, entry.method);
-    Put32(out_, entry.dosDateTime);
-    Put32(out_, entry.crc);
-    Put32(out_, entry.compressedSize);
-    Put32(out_, entry.size);
-    Put16(out_, static_cast<std::uint32_t>(entry.name.size()));
-    Put16(out_, 0);
-    Put16(out_, 0);
-    Put16(out_, 0);
-    Put16(out_, 0);
+    PutSharedFields(entry);
+    Put16(out_, 0);  // no comment
+    Put16(out_, 0);  // disk 0
+    Put16(out_, 0);  // internal attributes
     Put32(out_, 0100644u << 16);
     Put32(out_, entry.offset);
     out_ += entry.name;

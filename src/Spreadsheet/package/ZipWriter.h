@@ -67,6 +67,7 @@ class ZipWriter {
     std::uint32_t dosDateTime;
     std::uint64_t offset;
   };
+  void PutSharedFields(const Entry& entry);
   void WriteLocalHeader(const Entry& entry);
 
   int level_;

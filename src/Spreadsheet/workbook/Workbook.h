@@ -6,6 +6,9 @@
 // Entry points for code that rewrites references across the workbook (defined
 // names, other sheets, tables, comments, drawings): SheetCount/SheetAt/Sheet,
 // RelationshipsOf, PartContent/ReplacePart, and the rowsDeleted hook.
+//
+// A workbook and its sheets are used by one thread at a time (opening reads the shared strings on a
+// second thread of its own).
 #pragma once
 
 #include <cstdint>
@@ -53,22 +56,22 @@ class Workbook {
 
   // The name used in messages.
   const std::string& fileName() const { return package_->fileName(); }
-  // The sheets in tab order.
+  // The number of sheets (at least 1).
   std::size_t SheetCount() const { return sheets_.size(); }
+  // The sheet at tab position `index` (0-based); throws std::out_of_range past SheetCount().
   const SheetEntry& SheetAt(std::size_t index) const { return sheets_.at(index); }
   // The worksheet at tab position `index`, read on first request. Throws OutOfRange for a bad index,
   // NotAWorkbook when that sheet is not a worksheet or cannot be read.
   Worksheet& Sheet(std::size_t index);
   // The first sheet in tab order.
   Worksheet& FirstSheet() { return Sheet(0); }
-  // True when the workbook counts dates from 1904.
-  bool date1904() const { return date1904_; }
 
   // The relationships of `partName` (from its .rels part; empty when it has none).
   std::vector<Relationship> RelationshipsOf(std::string_view partName);
   // Every part name, in package order, including parts added by ReplacePart.
   std::vector<std::string> PartNames() const;
-  // The current content of a part: as replaced, or as stored. Throws NotAWorkbook when missing.
+  // The current content of a part: as replaced, or as stored (for a loaded sheet: as it was read, not
+  // the model). Throws NotAWorkbook when missing.
   std::string PartContent(std::string_view partName);
   // Replaces (or adds) a part with `content` for the next save. Loaded sheets and the styles part are
   // written from the model and must be changed through it instead.
@@ -87,7 +90,7 @@ class Workbook {
   int compressionLevel = 3;
 
  private:
-  Workbook(std::unique_ptr<Package> package);
+  explicit Workbook(std::unique_ptr<Package> package);
   void ReadStructure();
   void LoadSheet(std::size_t index);
   std::vector<Relationship> ParseRelationships(std::string_view sourcePart, const std::string& content) const;

@@ -37,12 +37,6 @@ std::string TimeText(std::int64_t seconds) {
 
 }  // namespace
 
-std::string ExactNumberText(double value) {
-  char buffer[32];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 std::string GeneralNumberText(double value) {
   if (!std::isfinite(value)) return "#NUM!";
   if (value == 0) return "0";

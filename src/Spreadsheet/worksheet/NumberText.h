@@ -15,7 +15,5 @@ std::string GeneralNumberText(double value);
 // The number shown through a format of kind `kind`; dates count from 1900 (with the application's
 // 29.02.1900) or from 1904 when `date1904`. Numbers outside the date range fall back to general form.
 std::string NumberText(double value, NumberKind kind, bool date1904);
-// The shortest text that reads back as exactly `value`, for storing numbers in XML.
-std::string ExactNumberText(double value);
 
 }  // namespace zentora::spreadsheet

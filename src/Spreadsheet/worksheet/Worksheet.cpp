@@ -29,6 +29,14 @@ bool ParseDouble(std::string_view text, double& value) {
   return !text.empty() && ParseNumber(text, value);
 }
 
+// Appends a number in its shortest exact form.
+template <typename Number>
+void AppendNumber(std::string& out, Number value) {
+  char digits[32];
+  auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
 void AppendAttribute(std::string& out, std::string_view name, std::string_view value) {
   out += ' ';
   out += name;
@@ -154,6 +162,12 @@ class SheetReader : public xml::XmlHandler {
   }
 
   void StartTopLevel(std::string_view name, std::uint64_t offset, std::uint64_t end) {
+    // These are regenerated from the model, so a second one would be written twice.
+    if (name == "sheetData" || name == "mergeCells" || name == "dimension") {
+      for (const SheetFragment& fragment : sheet_.fragments_) {
+        if (fragment.name == name) Fail("more than one <" + std::string(name) + "> element");
+      }
+    }
     if (name == "sheetData") {
       sheet_.fragments_.push_back({"sheetData", ""});
       section_ = Section::SheetData;
@@ -642,32 +656,24 @@ void Worksheet::WriteCell(std::string& out, const Cell& cell, std::string_view r
   out += rowNumber;
   out += '"';
   if (cell.style != 0) {
-    char digits[12];
-    auto result = std::to_chars(digits, digits + sizeof digits, cell.style);
     out += " s=\"";
-    out.append(digits, result.ptr);
+    AppendNumber(out, cell.style);
     out += '"';
   }
   switch (cell.kind) {
     case Kind::Blank:
       out += "/>";
       return;
-    case Kind::Number: {
-      char digits[32];
-      auto result = std::to_chars(digits, digits + sizeof digits, cell.number);
+    case Kind::Number:
       out += "><v>";
-      out.append(digits, result.ptr);
+      AppendNumber(out, cell.number);
       out += "</v></c>";
       return;
-    }
-    case Kind::Shared: {
-      char digits[12];
-      auto result = std::to_chars(digits, digits + sizeof digits, cell.index);
+    case Kind::Shared:
       out += " t=\"s\"><v>";
-      out.append(digits, result.ptr);
+      AppendNumber(out, cell.index);
       out += "</v></c>";
       return;
-    }
     case Kind::Text:
       out += " t=\"inlineStr\"><is>";
       AppendTextElement(out, "", TextAt(cell.text.offset, cell.text.length));

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -47,42 +48,7 @@ struct SheetContext {
 
 class Worksheet {
  public:
-  enum class Kind : std::uint8_t { Blank, Number, Shared, Text, Boolean, Error, Complex };
-
-  struct Cell {
-    std::uint16_t column;
-    Kind kind;
-    std::uint8_t unused = 0;
-    std::uint32_t style;
-    union {
-      double number;        // Number
-      std::uint32_t index;  // Shared: shared string; Complex: detail record
-      bool boolean;         // Boolean
-      struct {
-        std::uint32_t offset;  // Text, Error: text in the arena
-        std::uint32_t length;
-      } text;
-    };
-  };
-
-  struct Row {
-    std::uint32_t number;
-    std::uint32_t attributesOffset = 0;  // raw attributes of <row> other than r and spans, in the arena
-    std::uint32_t attributesLength = 0;
-    std::vector<Cell> cells;
-  };
-
-  // The parts of a cell the compact record does not hold: a formula, a cached value of any type,
-  // or attributes other than r, s and t.
-  struct CellDetail {
-    bool hasFormula = false;
-    Formula formula;
-    std::string valueType;        // the cell's t attribute ("" for a number)
-    std::string value;            // the cached value's text, escapes decoded
-    std::string otherAttributes;  // raw, each with a leading space
-  };
-
-  // An empty sheet (no fragments; used for new workbooks, which supply their own root).
+  // A sheet with no content yet; Read fills it from its part.
   explicit Worksheet(SheetContext context);
 
   // Reads the sheet by streaming `feed`'s chunks through the parser. Throws NotAWorkbook naming the
@@ -125,11 +91,46 @@ class Worksheet {
   // Called by DeleteRows after the cells moved: (first deleted row, number of rows).
   std::function<void(std::uint32_t, std::uint32_t)> rowsDeleted;
 
-  // Read access to the store, for tests and measurements.
-  const std::vector<Row>& rows() const { return rows_; }
-
  private:
   friend class SheetReader;
+
+  enum class Kind : std::uint8_t { Blank, Number, Shared, Text, Boolean, Error, Complex };
+
+  // A text in the sheet's arena.
+  struct TextSpan {
+    std::uint32_t offset;
+    std::uint32_t length;
+  };
+
+  struct Cell {
+    std::uint16_t column;
+    Kind kind;
+    std::uint8_t unused = 0;
+    std::uint32_t style;
+    union {
+      double number;        // Number
+      std::uint32_t index;  // Shared: shared string; Complex: detail record
+      bool boolean;         // Boolean
+      TextSpan text;        // Text, Error
+    };
+  };
+
+  struct Row {
+    std::uint32_t number;
+    std::uint32_t attributesOffset = 0;  // raw attributes of <row> other than r and spans, in the arena
+    std::uint32_t attributesLength = 0;
+    std::vector<Cell> cells;
+  };
+
+  // The parts of a cell the compact record does not hold: a formula, a cached value of any type,
+  // or attributes other than r, s and t.
+  struct CellDetail {
+    bool hasFormula = false;
+    Formula formula;
+    std::string valueType;        // the cell's t attribute ("" for a number)
+    std::string value;            // the cached value's text, escapes decoded
+    std::string otherAttributes;  // raw, each with a leading space
+  };
 
   const Row* FindRow(std::uint32_t row) const;
   Row& RowForWrite(std::uint32_t row);

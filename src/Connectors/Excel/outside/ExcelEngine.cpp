@@ -9,6 +9,7 @@
 #include "Spreadsheet.h"
 #include "Spreadsheet/Address.h"
 #include "Spreadsheet/Error.h"
+#include "Spreadsheet/references/RowDeletionRewriter.h"
 #include "Spreadsheet/workbook/Workbook.h"
 
 namespace zentora::excel {
@@ -155,6 +156,7 @@ class EngineApplication : public ExcelApplication {
     if (quit_) throw Error(ErrorCode::NotOpen, "the spreadsheet application has quit");
   }
   std::shared_ptr<ExcelWorkbook> Track(std::unique_ptr<engine::Workbook> workbook, const std::string& name) {
+    Translated([&] { engine::KeepReferencesOnRowDeletion(*workbook); });
     auto book = std::make_shared<OpenWorkbook>(OpenWorkbook{std::move(workbook), name});
     std::erase_if(books_, [](const std::weak_ptr<OpenWorkbook>& entry) { return entry.expired(); });
     books_.push_back(book);
