@@ -236,6 +236,18 @@ TEST_P(CellAccess, FieldNamesFindTheirColumnInAnyLetterCase) {
   EXPECT_EQ(location->ReadSheet(3, "Text"), "Bernd Weiß");
 }
 
+TEST_P(CellAccess, EveryHeadingFindsItsOwnColumn) {
+  // A capital I with dot has a lower-case form of two characters that no longer matches it
+  // without regard to letter case; the heading's own text must still find its column.
+  auto location =
+      Open(Book("Iller.xlsx", {{"ID", "TEXT", "İl", "İlçe"}, {"t1", "Ankara", "Ankara", "Çankaya"}}));
+  EXPECT_EQ(location->GetField("$İl"), 3);
+  EXPECT_EQ(location->ReadSheet(2, "$İlçe"), "Çankaya");
+  EXPECT_TRUE(location->WriteSheet(2, "$İl", "İzmir"));
+  EXPECT_EQ(location->ColumnCount(), 4);
+  EXPECT_EQ(location->ReadSheet(2, "$İl"), "İzmir");
+}
+
 TEST_P(CellAccess, ReadingAFieldWithoutColumnTouchesNoCell) {
   if (!OnFake()) GTEST_SKIP() << "only the fake spreadsheet counts cell reads";
   auto location = Open(Book("Leer.xlsx", kThreeContacts));
