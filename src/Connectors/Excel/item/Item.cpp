@@ -394,7 +394,11 @@ void Item::Item_ToString(const std::string& text) {
   }
 }
 
-std::string Item::Item_Url() { return Loc().HostLocationObject().ReferenceText() + "#" + Item_ID(); }
+std::string Item::Item_Url() {
+  // The host is asked first: the operands of one expression would be read in no fixed order.
+  const std::string reference = Loc().HostLocationObject().ReferenceText();
+  return reference + "#" + Item_ID();
+}
 
 std::shared_ptr<HostLocation> Item::Item_Location() { return Loc().LocObject; }
 
