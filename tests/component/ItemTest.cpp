@@ -323,6 +323,20 @@ TEST_P(OtherMembers, InitAcceptsOnlyALocation) {
   EXPECT_THROW(item->Item_Text(), Error);
 }
 
+TEST_P(OtherMembers, InitWithNoObjectLetsGoOfTheLocation) {
+  auto item = location->GetItem("a1");
+  item->Item_Init(nullptr);
+  try {
+    item->Item_Text();
+    ADD_FAILURE() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code(), ErrorCode::NotOpen);
+  }
+  // Without a location the release has no host counter to count down.
+  item.reset();
+  EXPECT_EQ(hostLocation->ChangeCounter(), 1);
+}
+
 class TopicRecorder : public TopicTree {
  public:
   void AddKeyword(const std::shared_ptr<HostItem>& /*item*/, const std::string& keyword) override {

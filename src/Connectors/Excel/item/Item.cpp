@@ -335,7 +335,7 @@ void Item::Item_UserMode(bool /*mode*/) {}
 
 void Item::Item_Init(const std::shared_ptr<HostObject>& location) {
   auto bound = std::dynamic_pointer_cast<Location>(location);
-  if (!bound) throw Error(ErrorCode::TypeMismatch, "Item_Init needs a Location object");
+  if (location && !bound) throw Error(ErrorCode::TypeMismatch, "Item_Init needs a Location object");
   itemloc = std::move(bound);
 }
 
