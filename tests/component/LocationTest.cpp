@@ -263,6 +263,17 @@ TEST_P(CellAccess, WritingAnEmptyTextToAFieldWithoutColumnChangesNothing) {
   EXPECT_EQ(location->GetField("$Telefon"), 0);
 }
 
+TEST_P(CellAccess, AFailedWriteKeepsTheColumnItHadAlreadyAdded) {
+  auto location = Open(Book("Halb.xlsx", kThreeContacts));
+  EXPECT_THROW(location->WriteSheet(0, "$Telefon", "1"), std::exception);
+  EXPECT_EQ(location->GetField("$Telefon"), 6);
+  location->Disconnect();
+  const Error error = CaughtError([&] { location->WriteSheet(2, "$Fax", "2"); });
+  EXPECT_EQ(error.code(), ErrorCode::NotOpen);
+  EXPECT_EQ(location->ColumnCount(), 7);
+  EXPECT_EQ(location->GetField("$Fax"), 7);
+}
+
 TEST_P(CellAccess, WritesAppendColumnsThatReopenAsTheSameFields) {
   const std::string path = Book("Anbau.xlsx", kThreeContacts);
   auto location = Open(path);

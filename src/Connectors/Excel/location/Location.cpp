@@ -286,19 +286,20 @@ bool Location::WriteSheet(std::int32_t row, const std::string& cmd, const std::s
   std::int32_t column = GetField(cmd);
   if (column == 0) {
     if (wrt.empty()) return true;
-    ExcelWorksheet& sheet = ItemSheet();
+    // The new column is counted before the sheet is touched: on a closed location the write
+    // fails at the heading and the column stays mapped, as after any other failing step.
     ColCount = ToInt16(ColCount + 1);
     column = ColCount;
     for (std::int32_t itemRow = 2; itemRow <= ItemCount + 1; ++itemRow) {
-      sheet.SetNumberFormat(itemRow, column, kTextFormat);
+      ItemSheet().SetNumberFormat(itemRow, column, kTextFormat);
     }
     tablemapping.Add(cmd, ColCount);
     if (!cmd.empty() && cmd.front() == '$') {
       const std::string name = cmd.substr(1);
-      sheet.SetCellText(1, column, name);
+      ItemSheet().SetCellText(1, column, name);
       DataList.AddWithoutKey(name);
     } else {
-      sheet.SetCellText(1, column, UpperCase(cmd));
+      ItemSheet().SetCellText(1, column, UpperCase(cmd));
     }
   }
   ItemSheet().SetCellText(row, column, wrt);
