@@ -96,6 +96,22 @@ TEST_P(FixedFields, UrlIsTheReferenceTextAndTheIdentifier) {
   EXPECT_EQ(location->GetItem("A1")->Item_Url(), "zentora://test/Adressen#a1");
 }
 
+TEST_P(FixedFields, UrlAsksTheHostBeforeItReadsTheIdentifier) {
+  if (!OnFake()) GTEST_SKIP() << "only the fake spreadsheet counts cell reads";
+  auto item = location->GetItem("a1");
+  location->LocObject = nullptr;
+  const auto reads = fake.state->cellReads;
+  try {
+    item->Item_Url();
+    ADD_FAILURE() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code(), ErrorCode::NotOpen);
+    EXPECT_NE(std::string(error.what()).find("LocObject"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(fake.state->cellReads, reads);
+  location->LocObject = hostLocation;
+}
+
 TEST_P(FixedFields, NewItemRowStaysEmptyUntilItsFieldsAreWritten) {
   auto item = location->NewItem(true);
   EXPECT_EQ(item->Item_Text(), "");
@@ -305,6 +321,20 @@ TEST_P(OtherMembers, InitAcceptsOnlyALocation) {
     EXPECT_EQ(error.code(), ErrorCode::TypeMismatch);
   }
   EXPECT_THROW(item->Item_Text(), Error);
+}
+
+TEST_P(OtherMembers, InitWithNoObjectLetsGoOfTheLocation) {
+  auto item = location->GetItem("a1");
+  item->Item_Init(nullptr);
+  try {
+    item->Item_Text();
+    ADD_FAILURE() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code(), ErrorCode::NotOpen);
+  }
+  // Without a location the release has no host counter to count down.
+  item.reset();
+  EXPECT_EQ(hostLocation->ChangeCounter(), 1);
 }
 
 class TopicRecorder : public TopicTree {

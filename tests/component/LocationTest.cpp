@@ -236,6 +236,18 @@ TEST_P(CellAccess, FieldNamesFindTheirColumnInAnyLetterCase) {
   EXPECT_EQ(location->ReadSheet(3, "Text"), "Bernd Weiß");
 }
 
+TEST_P(CellAccess, EveryHeadingFindsItsOwnColumn) {
+  // A capital I with dot has a lower-case form of two characters that no longer matches it
+  // without regard to letter case; the heading's own text must still find its column.
+  auto location =
+      Open(Book("Iller.xlsx", {{"ID", "TEXT", "İl", "İlçe"}, {"t1", "Ankara", "Ankara", "Çankaya"}}));
+  EXPECT_EQ(location->GetField("$İl"), 3);
+  EXPECT_EQ(location->ReadSheet(2, "$İlçe"), "Çankaya");
+  EXPECT_TRUE(location->WriteSheet(2, "$İl", "İzmir"));
+  EXPECT_EQ(location->ColumnCount(), 4);
+  EXPECT_EQ(location->ReadSheet(2, "$İl"), "İzmir");
+}
+
 TEST_P(CellAccess, ReadingAFieldWithoutColumnTouchesNoCell) {
   if (!OnFake()) GTEST_SKIP() << "only the fake spreadsheet counts cell reads";
   auto location = Open(Book("Leer.xlsx", kThreeContacts));
@@ -249,6 +261,17 @@ TEST_P(CellAccess, WritingAnEmptyTextToAFieldWithoutColumnChangesNothing) {
   EXPECT_TRUE(location->WriteSheet(2, "$Telefon", ""));
   EXPECT_EQ(location->ColumnCount(), 5);
   EXPECT_EQ(location->GetField("$Telefon"), 0);
+}
+
+TEST_P(CellAccess, AFailedWriteKeepsTheColumnItHadAlreadyAdded) {
+  auto location = Open(Book("Halb.xlsx", kThreeContacts));
+  EXPECT_THROW(location->WriteSheet(0, "$Telefon", "1"), std::exception);
+  EXPECT_EQ(location->GetField("$Telefon"), 6);
+  location->Disconnect();
+  const Error error = CaughtError([&] { location->WriteSheet(2, "$Fax", "2"); });
+  EXPECT_EQ(error.code(), ErrorCode::NotOpen);
+  EXPECT_EQ(location->ColumnCount(), 7);
+  EXPECT_EQ(location->GetField("$Fax"), 7);
 }
 
 TEST_P(CellAccess, WritesAppendColumnsThatReopenAsTheSameFields) {

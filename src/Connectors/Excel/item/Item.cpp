@@ -335,7 +335,7 @@ void Item::Item_UserMode(bool /*mode*/) {}
 
 void Item::Item_Init(const std::shared_ptr<HostObject>& location) {
   auto bound = std::dynamic_pointer_cast<Location>(location);
-  if (!bound) throw Error(ErrorCode::TypeMismatch, "Item_Init needs a Location object");
+  if (location && !bound) throw Error(ErrorCode::TypeMismatch, "Item_Init needs a Location object");
   itemloc = std::move(bound);
 }
 
@@ -394,7 +394,11 @@ void Item::Item_ToString(const std::string& text) {
   }
 }
 
-std::string Item::Item_Url() { return Loc().HostLocationObject().ReferenceText() + "#" + Item_ID(); }
+std::string Item::Item_Url() {
+  // The host is asked first: the operands of one expression would be read in no fixed order.
+  const std::string reference = Loc().HostLocationObject().ReferenceText();
+  return reference + "#" + Item_ID();
+}
 
 std::shared_ptr<HostLocation> Item::Item_Location() { return Loc().LocObject; }
 

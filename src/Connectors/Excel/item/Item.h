@@ -144,7 +144,8 @@ class Item : public HostItem, public std::enable_shared_from_this<Item> {
   std::string Item_Owner() override;
   // Accepted and ignored.
   void Item_UserMode(bool mode) override;
-  // Binds the item to `location`, which must be a Location (else TypeMismatch).
+  // Binds the item to `location`, which must be a Location (else TypeMismatch); nullptr lets go of
+  // the location, so the item's release then counts nothing down.
   void Item_Init(const std::shared_ptr<HostObject>& location) override;
   // The one-line text form "ID=..|Type=..|Text=..|Date=.." followed by the non-empty data fields,
   // keywords, source, access, owner, eval and log; text, date and data values escaped.

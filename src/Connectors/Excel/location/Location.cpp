@@ -47,26 +47,6 @@ constexpr std::int32_t kRowDataColumns = 10;
 
 constexpr std::string_view kTextFormat = "@";
 
-bool IsAscii(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
-std::string LowerCase(const std::string& text) {
-  if (IsAscii(text)) {
-    std::string lower = text;
-    for (char& c : lower) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-  }
-  std::string lower;
-  icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(lower);
-  return lower;
-}
-
 std::string UpperCase(const std::string& text) {
   std::string upper;
   icu::UnicodeString::fromUTF8(text).toUpper(icu::Locale::getRoot()).toUTF8String(upper);
@@ -287,8 +267,11 @@ std::shared_ptr<HostItem> Location::Item(std::int32_t pos) {
 
 std::int32_t Location::GetField(const std::string& c) noexcept {
   std::int32_t column = 0;
+  // The mapping's keys compare without regard to letter case, so the name is looked up as given:
+  // lower-casing it first would lose headings such as "İl", whose lower-case form is longer and
+  // no longer matches them.
   SkipOnFailure([&] {
-    if (const std::int16_t* found = tablemapping.Find(LowerCase(c))) column = *found;
+    if (const std::int16_t* found = tablemapping.Find(c)) column = *found;
   });
   return column;
 }
@@ -303,19 +286,20 @@ bool Location::WriteSheet(std::int32_t row, const std::string& cmd, const std::s
   std::int32_t column = GetField(cmd);
   if (column == 0) {
     if (wrt.empty()) return true;
-    ExcelWorksheet& sheet = ItemSheet();
+    // The new column is counted before the sheet is touched: on a closed location the write
+    // fails at the heading and the column stays mapped, as after any other failing step.
     ColCount = ToInt16(ColCount + 1);
     column = ColCount;
     for (std::int32_t itemRow = 2; itemRow <= ItemCount + 1; ++itemRow) {
-      sheet.SetNumberFormat(itemRow, column, kTextFormat);
+      ItemSheet().SetNumberFormat(itemRow, column, kTextFormat);
     }
     tablemapping.Add(cmd, ColCount);
     if (!cmd.empty() && cmd.front() == '$') {
       const std::string name = cmd.substr(1);
-      sheet.SetCellText(1, column, name);
+      ItemSheet().SetCellText(1, column, name);
       DataList.AddWithoutKey(name);
     } else {
-      sheet.SetCellText(1, column, UpperCase(cmd));
+      ItemSheet().SetCellText(1, column, UpperCase(cmd));
     }
   }
   ItemSheet().SetCellText(row, column, wrt);
