@@ -267,6 +267,10 @@ class SheetReader : public xml::XmlHandler {
 
   void StartCell(const char** attributes) {
     if (row_ == nullptr) Fail("a cell outside a row");
+    if (++cellCount_ > sheet_.context_.maxCells) {
+      throw Error(ErrorCode::LimitExceeded,
+                  "more than " + std::to_string(sheet_.context_.maxCells) + " cells");
+    }
     inCell_ = true;
     hasFormula_ = false;
     hasInline_ = false;
@@ -382,6 +386,7 @@ class SheetReader : public xml::XmlHandler {
   Worksheet::Row* row_ = nullptr;
   std::uint32_t lastRow_ = 0;
   std::uint32_t lastColumn_ = 0;
+  std::uint64_t cellCount_ = 0;
   bool inCell_ = false;
   std::uint32_t column_ = 0;
   std::uint32_t style_ = 0;
