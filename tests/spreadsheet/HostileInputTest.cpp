@@ -126,6 +126,13 @@ TEST(HostilePackage, DecompressionBombsHitThePartAndTotalLimits) {
   Limits total;
   total.maxTotalBytes = 2'000'000;
   ExpectRefused(bytes, ErrorCode::LimitExceeded, "more than 2000000 bytes in total", total);
+
+  std::string cells;
+  for (int i = 0; i < 2000; ++i) cells += "<row><c/><c/><c/><c/><c/></row>";
+  Limits cellLimit;
+  cellLimit.maxCells = 9999;
+  ExpectRefused(PackageBytes(WithPart(WorkbookParts(""), "xl/worksheets/sheet1.xml", SheetWith(cells))),
+                ErrorCode::LimitExceeded, "xl/worksheets/sheet1.xml, byte", cellLimit);
 }
 
 TEST(HostileXml, DoctypeAndEntitiesAreRefusedInEveryPartRead) {

@@ -260,6 +260,22 @@ TEST(TextFormat, OneTextVariantPerDistinctStyleKeepingTheRestOfTheFormat) {
       << "formatting again adds nothing";
 }
 
+TEST(TextFormat, AStyleSheetWithoutCellFormatsGetsTheDefaultInItsPlace) {
+  testing::Parts parts = WorkbookParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
+  std::string& styles = parts[5].second;
+  std::size_t start = styles.find("<cellXfs>");
+  styles.erase(start, styles.find("</cellXfs>") + 10 - start);
+  auto workbook = OpenParts(parts);
+  workbook->FirstSheet().SetTextFormat(1, 1);
+  std::string saved = ReadPart(workbook->SaveToBytes(), "xl/styles.xml");
+  EXPECT_NE(
+      saved.find(
+          R"(</cellStyleXfs><cellXfs count="2"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/>)"
+          R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs><cellStyles)"),
+      std::string::npos)
+      << saved;
+}
+
 TEST(TextFormat, NewCellsTakeTheRowOrColumnStyleFirst) {
   auto workbook =
       OpenParts(WorkbookParts(R"(<row r="2" s="1" customFormat="1" ht="30" customHeight="1"/>)", "",

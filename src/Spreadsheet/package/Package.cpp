@@ -125,10 +125,23 @@ std::uint64_t Package::IndexOf(std::string_view partName) const {
 void Package::Stream(std::string_view partName,
                      const std::function<void(const char*, std::size_t, bool)>& sink) {
   std::uint64_t index = IndexOf(partName);
-  zip_file_t* file = zip_fopen_index(Archive(archive_), index, 0);
+  // A private archive handle over the same bytes: libzip handles must not be shared between threads,
+  // and parts are streamed on several threads at once.
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &error);
+  zip_t* archive = source == nullptr ? nullptr : zip_open_from_source(source, ZIP_RDONLY, &error);
+  if (archive == nullptr) {
+    if (source != nullptr) zip_source_free(source);
+    std::string text = ZipErrorText(&error);
+    zip_error_fini(&error);
+    throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": cannot be opened (" + text + ")");
+  }
+  std::unique_ptr<zip_t, void (*)(zip_t*)> archiveGuard(archive, &zip_discard);
+  zip_file_t* file = zip_fopen_index(archive, index, 0);
   if (file == nullptr) {
     throw Error(ErrorCode::NotAWorkbook,
-                Where(partName) + ": cannot be opened (" + zip_strerror(Archive(archive_)) + ")");
+                Where(partName) + ": cannot be opened (" + zip_strerror(archive) + ")");
   }
   std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> guard(file, &zip_fclose);
   std::vector<char> buffer(256 * 1024);

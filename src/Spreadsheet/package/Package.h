@@ -20,9 +20,10 @@ namespace zentora::spreadsheet {
 
 // Bounds on what reading a package may cost.
 struct Limits {
-  std::uint64_t maxPartBytes = 2ull << 30;   // inflated bytes of one part
-  std::uint64_t maxTotalBytes = 4ull << 30;  // inflated bytes of all parts read from one package
+  std::uint64_t maxPartBytes = 1ull << 30;   // inflated bytes of one part
+  std::uint64_t maxTotalBytes = 2ull << 30;  // inflated bytes of all parts read from one package
   std::uint64_t maxParts = 65'536;           // entries in the zip directory
+  std::uint64_t maxCells = 64ull << 20;      // cells of one sheet (16 bytes each in memory)
 };
 
 class Package {
@@ -35,6 +36,8 @@ class Package {
   Package(const Package&) = delete;
   Package& operator=(const Package&) = delete;
 
+  // The limits given on open.
+  const Limits& limits() const { return limits_; }
   // The file name given on open, for messages.
   const std::string& fileName() const { return fileName_; }
   // "<file>, part <name>": how messages name a part.

@@ -1,5 +1,8 @@
 #include "SharedStrings.h"
 
+#include <limits>
+
+#include "../Error.h"
 #include "../package/Package.h"
 #include "../xml/XmlStream.h"
 #include "../xml/XmlText.h"
@@ -10,7 +13,7 @@ namespace {
 // Collects the text of each <si>: the <t> elements outside phonetic runs (<rPh>).
 class SharedStringsReader : public xml::XmlHandler {
  public:
-  SharedStringsReader(std::string& arena, std::vector<std::uint64_t>& offsets)
+  SharedStringsReader(std::string& arena, std::vector<std::uint32_t>& offsets)
       : arena_(arena), offsets_(offsets) {
     offsets_.push_back(0);
   }
@@ -33,7 +36,10 @@ class SharedStringsReader : public xml::XmlHandler {
     } else if (name == "si" && inItem_) {
       inItem_ = false;
       xml::AppendDecodedCellText(arena_, stored_);
-      offsets_.push_back(arena_.size());
+      if (arena_.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw Error(ErrorCode::LimitExceeded, "more than 4 GiB of shared text");
+      }
+      offsets_.push_back(static_cast<std::uint32_t>(arena_.size()));
     }
   }
   void Characters(std::string_view text) override {
@@ -42,7 +48,7 @@ class SharedStringsReader : public xml::XmlHandler {
 
  private:
   std::string& arena_;
-  std::vector<std::uint64_t>& offsets_;
+  std::vector<std::uint32_t>& offsets_;
   std::string stored_;
   bool inItem_ = false;
   bool inText_ = false;

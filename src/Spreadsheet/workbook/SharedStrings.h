@@ -30,7 +30,7 @@ class SharedStrings {
 
  private:
   std::string arena_;
-  std::vector<std::uint64_t> offsets_;
+  std::vector<std::uint32_t> offsets_;
 };
 
 }  // namespace zentora::spreadsheet

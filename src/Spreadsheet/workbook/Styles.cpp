@@ -122,12 +122,18 @@ void Styles::Index() {
     customKinds[AttributeNumber(format, "numFmtId")] =
         ClassifyFormatCode(format.attribute("formatCode").value());
   }
+  // Elements are created with the root's prefix, and <cellXfs> in its place in the schema's order.
+  std::string_view rootName = root.name();
+  std::string prefix(rootName.substr(0, rootName.size() - Local(root.name()).size()));
   cellFormats_ = Child(root, "cellXfs");
   if (!cellFormats_) {
-    cellFormats_ = root.append_child("cellXfs");
-    pugi::xml_node format = cellFormats_.append_child("xf");
-    for (const char* name : {"numFmtId", "fontId", "fillId", "borderId", "xfId"})
-      format.append_attribute(name) = 0;
+    pugi::xml_node follower;
+    for (const char* name : {"cellStyles", "dxfs", "tableStyles", "colors", "extLst"}) {
+      if ((follower = Child(root, name))) break;
+    }
+    std::string name = prefix + "cellXfs";
+    cellFormats_ =
+        follower ? root.insert_child_before(name.c_str(), follower) : root.append_child(name.c_str());
     changed_ = true;
   }
   for (pugi::xml_node format : cellFormats_.children()) {
@@ -136,6 +142,17 @@ void Styles::Index() {
     auto custom = customKinds.find(id);
     numberKinds_.push_back(custom != customKinds.end() ? custom->second : BuiltInKind(id));
     formats_.push_back(format);
+  }
+  if (formats_.empty()) {
+    // Cells without a style use format 0, so the list must have one.
+    pugi::xml_node format = cellFormats_.append_child((prefix + "xf").c_str());
+    for (const char* name : {"numFmtId", "fontId", "fillId", "borderId", "xfId"})
+      format.append_attribute(name) = 0;
+    pugi::xml_attribute count = cellFormats_.attribute("count");
+    (count ? count : cellFormats_.append_attribute("count")) = 1;
+    formats_.push_back(format);
+    numberKinds_.push_back(NumberKind::Plain);
+    changed_ = true;
   }
   textVariants_.assign(formats_.size(), -1);
 }

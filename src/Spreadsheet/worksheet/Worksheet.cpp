@@ -55,6 +55,34 @@ void AppendTextElement(std::string& out, const std::string& prefix, std::string_
   out += "t>";
 }
 
+// Reads a decimal number that fills the C string `text`; false when it does not or exceeds 32 bits.
+bool ReadUnsigned(const char* text, std::uint32_t& value) {
+  std::uint64_t number = 0;
+  const char* at = text;
+  for (; *at >= '0' && *at <= '9'; ++at) {
+    number = number * 10 + static_cast<std::uint64_t>(*at - '0');
+    if (number > std::numeric_limits<std::uint32_t>::max()) return false;
+  }
+  value = static_cast<std::uint32_t>(number);
+  return at != text && *at == '\0';
+}
+
+// Reads a cell reference ("B7") that fills the C string `text`; a fast path for the common plain form,
+// anything else (such as "$B$7") goes through the general parser.
+bool ReadCellReference(const char* text, std::uint32_t& row, std::uint32_t& column) {
+  std::uint32_t letters = 0;
+  const char* at = text;
+  for (; *at >= 'A' && *at <= 'Z' && at - text < 3; ++at)
+    letters = letters * 26 + static_cast<std::uint32_t>(*at - 'A' + 1);
+  std::uint32_t number = 0;
+  if (at != text && ReadUnsigned(at, number) && number >= 1 && number <= kMaxRows && letters <= kMaxColumns) {
+    row = number;
+    column = letters;
+    return true;
+  }
+  return ParseCellReference(text, row, column);
+}
+
 // Gives every element tag in generated XML the root's namespace prefix ("c" -> "x:c").
 std::string PrefixElements(std::string_view xml, const std::string& prefix) {
   std::string out;
@@ -267,6 +295,10 @@ class SheetReader : public xml::XmlHandler {
 
   void StartCell(const char** attributes) {
     if (row_ == nullptr) Fail("a cell outside a row");
+    if (++cellCount_ > sheet_.context_.maxCells) {
+      throw Error(ErrorCode::LimitExceeded,
+                  "more than " + std::to_string(sheet_.context_.maxCells) + " cells");
+    }
     inCell_ = true;
     hasFormula_ = false;
     hasInline_ = false;
@@ -275,19 +307,21 @@ class SheetReader : public xml::XmlHandler {
     otherAttributes_.clear();
     style_ = 0;
     column_ = lastColumn_ + 1;
+    // Names and values are read straight from expat's C strings: this runs for every cell.
     for (std::size_t i = 0; attributes[i] != nullptr; i += 2) {
-      std::string_view attribute = attributes[i];
+      const char* attribute = attributes[i];
       const char* value = attributes[i + 1];
-      if (attribute == "r") {
+      bool single = attribute[0] != '\0' && attribute[1] == '\0';
+      if (single && attribute[0] == 'r') {
         std::uint32_t row = 0;
-        if (!ParseCellReference(value, row, column_))
+        if (!ReadCellReference(value, row, column_)) {
           Fail("cell reference \"" + std::string(value) + "\" is malformed or outside the sheet");
+        }
         if (row != row_->number)
           Fail("cell " + std::string(value) + " is inside row " + std::to_string(row_->number));
-      } else if (attribute == "s") {
-        if (!ParseNumber(std::string_view(value), style_))
-          Fail("style \"" + std::string(value) + "\" is not a number");
-      } else if (attribute == "t") {
+      } else if (single && attribute[0] == 's') {
+        if (!ReadUnsigned(value, style_)) Fail("style \"" + std::string(value) + "\" is not a number");
+      } else if (single && attribute[0] == 't') {
         type_ = value;
       } else {
         AppendAttribute(otherAttributes_, attribute, value);
@@ -382,6 +416,7 @@ class SheetReader : public xml::XmlHandler {
   Worksheet::Row* row_ = nullptr;
   std::uint32_t lastRow_ = 0;
   std::uint32_t lastColumn_ = 0;
+  std::uint64_t cellCount_ = 0;
   bool inCell_ = false;
   std::uint32_t column_ = 0;
   std::uint32_t style_ = 0;

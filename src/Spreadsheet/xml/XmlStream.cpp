@@ -40,6 +40,9 @@ struct XmlStream::Callbacks {
     if (!self.failure_.empty()) return;
     try {
       call();
+    } catch (const Error& error) {
+      self.limitFailure_ = error.code() == ErrorCode::LimitExceeded;
+      self.Fail(error.what());
     } catch (const std::exception& error) {
       self.Fail(error.what());
     }
