@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "Error.h"
 #include "FakeSpreadsheet.h"
 #include "HostLocationObject.h"
 #include "NotificationService.h"
@@ -46,5 +47,17 @@ class ComponentTest : public ::testing::TestWithParam<Backend> {
   std::shared_ptr<host::RecordingNotificationService> service =
       std::make_shared<host::RecordingNotificationService>("tester");
 };
+
+// The Error that `action` throws; a test failure when it throws none.
+template <typename Action>
+Error CaughtError(Action action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no Error was thrown";
+  return Error(ErrorCode::InvalidArgument, "");
+}
 
 }  // namespace zentora::excel::testing

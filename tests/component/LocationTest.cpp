@@ -31,17 +31,6 @@ std::vector<std::string> Keys(const KeyedCollection<std::string>& collection) {
   return keys;
 }
 
-template <typename Action>
-Error CaughtError(Action action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no Error was thrown";
-  return Error(ErrorCode::InvalidArgument, "");
-}
-
 const Grid kThreeContacts = {
     {"ID", "TYPE", "TEXT", "Vorname", "Ort"},
     {"a1", "contact", "Anna Müller", "Anna", "Köln"},
