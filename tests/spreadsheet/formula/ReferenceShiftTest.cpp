@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "Spreadsheet/Address.h"
 
 namespace zentora::spreadsheet {
@@ -17,6 +19,9 @@ struct Case {
   const char* formula;
   const char* expected;
 };
+
+// Names each case by its formula in test listings.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.home << ": " << c.formula; }
 
 class RowDeletionTable : public testing::TestWithParam<Case> {};
 
