@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "Error.h"
 #include "FakeSpreadsheet.h"
 #include "HostLocationObject.h"
 #include "NotificationService.h"
@@ -15,6 +16,18 @@
 #include "location/Location.h"
 
 namespace zentora::excel::testing {
+
+// The error `action` throws; a test failure (and an InvalidArgument error) when it throws none.
+template <typename Action>
+Error CaughtError(Action action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no Error was thrown";
+  return Error(ErrorCode::InvalidArgument, "");
+}
 
 enum class Backend { Fake, Engine };
 

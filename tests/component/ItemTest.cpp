@@ -101,13 +101,9 @@ TEST_P(FixedFields, UrlAsksTheHostBeforeItReadsTheIdentifier) {
   auto item = location->GetItem("a1");
   location->LocObject = nullptr;
   const auto reads = fake.state->cellReads;
-  try {
-    item->Item_Url();
-    ADD_FAILURE() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::NotOpen);
-    EXPECT_NE(std::string(error.what()).find("LocObject"), std::string::npos) << error.what();
-  }
+  const Error error = CaughtError([&] { item->Item_Url(); });
+  EXPECT_EQ(error.code(), ErrorCode::NotOpen);
+  EXPECT_NE(std::string(error.what()).find("LocObject"), std::string::npos) << error.what();
   EXPECT_EQ(fake.state->cellReads, reads);
   location->LocObject = hostLocation;
 }
@@ -304,34 +300,19 @@ TEST_P(OtherMembers, OverallRatingReadsDecimalCommaOrPointAndMinusOneForNone) {
     EXPECT_EQ(item->Item_EvalAll(), rating) << cell;
   }
   location->WriteSheet(2, "evalall", "40000");
-  try {
-    item->Item_EvalAll();
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::Overflow);
-  }
+  EXPECT_EQ(CaughtError([&] { item->Item_EvalAll(); }).code(), ErrorCode::Overflow);
 }
 
 TEST_P(OtherMembers, InitAcceptsOnlyALocation) {
   auto item = Item::Create();
-  try {
-    item->Item_Init(hostLocation);
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::TypeMismatch);
-  }
+  EXPECT_EQ(CaughtError([&] { item->Item_Init(hostLocation); }).code(), ErrorCode::TypeMismatch);
   EXPECT_THROW(item->Item_Text(), Error);
 }
 
 TEST_P(OtherMembers, InitWithNoObjectLetsGoOfTheLocation) {
   auto item = location->GetItem("a1");
   item->Item_Init(nullptr);
-  try {
-    item->Item_Text();
-    ADD_FAILURE() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::NotOpen);
-  }
+  EXPECT_EQ(CaughtError([&] { item->Item_Text(); }).code(), ErrorCode::NotOpen);
   // Without a location the release has no host counter to count down.
   item.reset();
   EXPECT_EQ(hostLocation->ChangeCounter(), 1);

@@ -13,7 +13,8 @@
 namespace zentora::excel::testing {
 namespace {
 
-std::vector<std::string> Keys(const KeyedCollection<std::int16_t>& collection) {
+template <typename Value>
+std::vector<std::string> Keys(const KeyedCollection<Value>& collection) {
   std::vector<std::string> keys;
   for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
   return keys;
@@ -23,23 +24,6 @@ std::vector<std::string> Values(const KeyedCollection<std::string>& collection) 
   std::vector<std::string> values;
   for (std::int32_t i = 1; i <= collection.Count(); ++i) values.push_back(collection.At(i));
   return values;
-}
-
-std::vector<std::string> Keys(const KeyedCollection<std::string>& collection) {
-  std::vector<std::string> keys;
-  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
-  return keys;
-}
-
-template <typename Action>
-Error CaughtError(Action action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no Error was thrown";
-  return Error(ErrorCode::InvalidArgument, "");
 }
 
 const Grid kThreeContacts = {
