@@ -31,6 +31,9 @@ Error CaughtError(Action action) {
 
 enum class Backend { Fake, Engine };
 
+// The backends a suite runs on when it runs on both.
+inline const auto kBothBackends = ::testing::Values(Backend::Fake, Backend::Engine);
+
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
 // Names the backend in test output.
 void PrintTo(Backend backend, std::ostream* out);

@@ -117,8 +117,7 @@ TEST_P(FixedFields, NewItemRowStaysEmptyUntilItsFieldsAreWritten) {
   EXPECT_EQ(Read(path, 4, 3)[3], (std::vector<std::string>{"n4", "", "Neuer Kontakt"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FixedFields, ::testing::Values(Backend::Fake, Backend::Engine),
-                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, FixedFields, kBothBackends, BackendName);
 
 using Notification = ItemTest;
 
@@ -193,8 +192,7 @@ TEST_P(Notification, ASinkTakesTheNotificationInsteadOfTheService) {
   EXPECT_EQ(location->ReadSheet(2, "log"), "20240101120000,20240305100000*1");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Notification, ::testing::Values(Backend::Fake, Backend::Engine),
-                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Notification, kBothBackends, BackendName);
 
 using VanishedRecord = ItemTest;
 
@@ -222,8 +220,7 @@ TEST_P(VanishedRecord, AnItemFollowsItsIdentifierAfterTheLocationIsReopened) {
   EXPECT_EQ(item->Item_Text(), "Bernd Weiß");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, VanishedRecord, ::testing::Values(Backend::Fake, Backend::Engine),
-                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, VanishedRecord, kBothBackends, BackendName);
 
 using DataFields = ItemTest;
 
@@ -253,8 +250,7 @@ TEST_P(DataFields, SettingANewNonEmptyFieldAppendsItsColumn) {
   EXPECT_EQ(Read(path, 1, 7)[0][6], "E-Mail");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DataFields, ::testing::Values(Backend::Fake, Backend::Engine),
-                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, DataFields, kBothBackends, BackendName);
 
 using OtherMembers = ItemTest;
 
@@ -400,7 +396,7 @@ TEST_P(Keywords, TheHostsTopicTreeHearsOfChangesWhileNotificationIsOn) {
   EXPECT_EQ(location->ReadSheet(3, "keywords"), "still");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Keywords, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Keywords, kBothBackends, BackendName);
 
 using Logs = ItemTest;
 
@@ -437,7 +433,7 @@ TEST_P(Logs, SettingTheLogNotifiesEvenWhenTheRowIsGone) {
   EXPECT_EQ(location->ReadSheet(3, "log"), "20200101000000");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Logs, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Logs, kBothBackends, BackendName);
 
 using TextForm = ItemTest;
 
@@ -486,10 +482,9 @@ TEST_P(TextForm, RoundTripsBetweenTwoItems) {
   EXPECT_EQ(target->Item_DataText("Telefon"), "0221 1");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, TextForm, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, TextForm, kBothBackends, BackendName);
 
-INSTANTIATE_TEST_SUITE_P(Backends, OtherMembers, ::testing::Values(Backend::Fake, Backend::Engine),
-                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, OtherMembers, kBothBackends, BackendName);
 
 using Lifetime = ItemTest;
 
@@ -517,7 +512,7 @@ TEST_P(Lifetime, ItemsKeepTheirLocationAliveAfterTheHostLetsGoOfIt) {
   EXPECT_EQ(hostLocation->ChangeCounter(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Lifetime, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Lifetime, kBothBackends, BackendName);
 
 }  // namespace
 }  // namespace zentora::excel::testing

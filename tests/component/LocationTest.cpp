@@ -159,7 +159,7 @@ TEST_P(Loading, InitLocationFillsTheHostSettingsItem) {
   EXPECT_EQ(CaughtError([&] { unbound->InitLocation(""); }).code(), ErrorCode::NotOpen);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Loading, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Loading, kBothBackends, BackendName);
 
 using Closing = ComponentTest;
 
@@ -284,8 +284,7 @@ TEST_P(CellAccess, WritesAppendColumnsThatReopenAsTheSameFields) {
   EXPECT_EQ(location->GetField("$FARBE"), 8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, CellAccess, ::testing::Values(Backend::Fake, Backend::Engine),
-                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, CellAccess, kBothBackends, BackendName);
 
 using RowIndex = ComponentTest;
 
@@ -325,7 +324,7 @@ TEST_P(RowIndex, ChangeKeyMovesTheEntryInPlaceAndCachesTheNewKey) {
   EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "neu", "letzte"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, RowIndex, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, RowIndex, kBothBackends, BackendName);
 
 using ItemCreation = ComponentTest;
 
@@ -384,8 +383,7 @@ TEST_P(ItemCreation, NewItemNeedsTheHostLocationObject) {
   location->Disconnect();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ItemCreation, ::testing::Values(Backend::Fake, Backend::Engine),
-                         BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, ItemCreation, kBothBackends, BackendName);
 
 }  // namespace
 }  // namespace zentora::excel::testing
