@@ -92,6 +92,20 @@ TEST_P(FixedFields, IdentifierChangesRekeyTheIndexOnlyWhenTheTextDiffers) {
   EXPECT_EQ(location->GetItem("NEU-7")->Item_Text(), "Bernd Weiß");
 }
 
+TEST_P(FixedFields, AnIdentifierOfAnotherRowIsRefusedBeforeAnythingIsWritten) {
+  auto item = location->GetItem("b2");
+  const Error byLetter = CaughtError([&] { item->Item_ID("A1"); });
+  EXPECT_EQ(byLetter.code(), ErrorCode::DuplicateKey);
+  EXPECT_NE(std::string(byLetter.what()).find("\"A1\" is already used by row 2"), std::string::npos);
+  const Error byText = CaughtError([&] { item->Item_ToString("ID=a1|Text=x"); });
+  EXPECT_EQ(byText.code(), ErrorCode::DuplicateKey);
+  EXPECT_TRUE(Codes().empty());
+  location->Disconnect();
+  location = Open(path);
+  EXPECT_EQ(location->Count(), 2);
+  EXPECT_EQ(location->GetItem("a1")->Item_Text(), "Anna Müller");
+}
+
 TEST_P(FixedFields, UrlIsTheReferenceTextAndTheIdentifier) {
   EXPECT_EQ(location->GetItem("A1")->Item_Url(), "zentora://test/Adressen#a1");
 }

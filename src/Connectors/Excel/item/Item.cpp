@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "Error.h"
 #include "location/Location.h"
@@ -144,10 +145,22 @@ std::string Item::Item_ID() { return ReadField("id"); }
 
 void Item::Item_ID(const std::string& id) {
   if (id == itemid) return;
+  if (LocateRow()) RefuseIdentifierOfAnotherRow(id);
   if (!WriteField("id", id)) return;
   itemloc->ChangeKey(itemid, id);
   itemid = id;
   NotifyChange(1, id);
+}
+
+void Item::RefuseIdentifierOfAnotherRow(const std::string& id) {
+  // The index refuses a second row under one identifier only after the cell was written;
+  // refusing first keeps the workbook from being saved with two rows under one identifier,
+  // which could not be opened again.
+  const std::int32_t holder = Loc().RowOfID(id);
+  if (holder != 0 && holder != itemrow)
+    throw Error(ErrorCode::DuplicateKey, "identifier \"" + id + "\" is already used by row " +
+                                             std::to_string(holder) + ", not by row " +
+                                             std::to_string(itemrow));
 }
 
 std::string Item::Item_Typ() { return ReadField("type"); }
@@ -360,14 +373,27 @@ std::string Item::Item_ToString() {
 void Item::Item_ToString(const std::string& text) {
   if (!LocateRow()) return;
   Location& location = Loc();
-  ExcelWorksheet& sheet = location.ItemSheet();
-  for (std::int32_t column = 1; column <= location.ColumnCount(); ++column)
-    sheet.SetCellText(itemrow, column, "");
+  struct Entry {
+    std::string key;
+    std::string field;
+    std::string value;
+  };
+  std::vector<Entry> entries;
   std::string rest = text;
   while (!rest.empty()) {
     std::string value = UnescapeText(NextTokenUnescaped(rest, "|"));
-    const std::string key(TrimSpaces(NextToken(value, "=")));
-    const std::string field = AsciiLower(key);
+    std::string key(TrimSpaces(NextToken(value, "=")));
+    std::string field = AsciiLower(key);
+    entries.push_back({std::move(key), std::move(field), std::move(value)});
+  }
+  // Refused identifiers are found before the row is emptied, so a refused text changes nothing.
+  for (const Entry& entry : entries)
+    if (entry.field == "id") RefuseIdentifierOfAnotherRow(entry.value);
+
+  ExcelWorksheet& sheet = location.ItemSheet();
+  for (std::int32_t column = 1; column <= location.ColumnCount(); ++column)
+    sheet.SetCellText(itemrow, column, "");
+  for (const auto& [key, field, value] : entries) {
     if (field == "id") {
       if (WriteField(key, value)) {
         location.ChangeKey(itemid, value);

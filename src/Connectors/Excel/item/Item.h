@@ -193,6 +193,8 @@ class Item : public HostItem, public std::enable_shared_from_this<Item> {
   bool LocateRow();
   std::string ReadField(const std::string& field);
   bool WriteField(const std::string& field, const std::string& text);
+  // Throws DuplicateKey, writing nothing, when another row than the item's carries `id`.
+  void RefuseIdentifierOfAnotherRow(const std::string& id);
   void WriteAndNotify(const std::string& field, const std::string& value, std::int32_t code);
   void NotifyChange(std::int32_t code, const std::string& text);
 
