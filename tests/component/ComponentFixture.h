@@ -17,7 +17,22 @@
 
 namespace zentora::excel::testing {
 
+// The error `action` throws; a test failure (and an InvalidArgument error) when it throws none.
+template <typename Action>
+Error CaughtError(Action action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no Error was thrown";
+  return Error(ErrorCode::InvalidArgument, "");
+}
+
 enum class Backend { Fake, Engine };
+
+// The backends a suite runs on when it runs on both.
+inline const auto kBothBackends = ::testing::Values(Backend::Fake, Backend::Engine);
 
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
 // Names the backend in test output.
@@ -47,17 +62,5 @@ class ComponentTest : public ::testing::TestWithParam<Backend> {
   std::shared_ptr<host::RecordingNotificationService> service =
       std::make_shared<host::RecordingNotificationService>("tester");
 };
-
-// The Error that `action` throws; a test failure when it throws none.
-template <typename Action>
-Error CaughtError(Action action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no Error was thrown";
-  return Error(ErrorCode::InvalidArgument, "");
-}
 
 }  // namespace zentora::excel::testing

@@ -77,13 +77,9 @@ TEST_P(ThirdPartyWorkbook, DuplicateIdentifiersFromAnotherWriterFailToOpen) {
                 .code,
             0);
   auto location = Location::Create(Factory());
-  try {
-    location->OpenLocation(path);
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::DuplicateKey);
-    EXPECT_NE(std::string(error.what()).find("ärger"), std::string::npos) << error.what();
-  }
+  const Error error = CaughtError([&] { location->OpenLocation(path); });
+  EXPECT_EQ(error.code(), ErrorCode::DuplicateKey);
+  EXPECT_NE(std::string(error.what()).find("ärger"), std::string::npos) << error.what();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engine, ThirdPartyWorkbook, ::testing::Values(Backend::Engine), BackendName);

@@ -9,26 +9,9 @@
 namespace zentora::host {
 namespace {
 
-TEST(GeneralItem, KeepsItsFieldsInMemory) {
+TEST(GeneralItem, UrlIsTheIdentifierAfterAHash) {
   GeneralItem item;
   item.Item_ID("parameter");
-  item.Item_Typ("parameter");
-  item.Item_Text("Parameter");
-  item.Item_Datum("20240305");
-  item.Item_Owner("anna");
-  item.Item_Access("alle");
-  item.Item_Source("Import");
-  item.Item_LogString("20240101120000");
-  item.Item_Retention("10y");
-  EXPECT_EQ(item.Item_ID(), "parameter");
-  EXPECT_EQ(item.Item_Typ(), "parameter");
-  EXPECT_EQ(item.Item_Text(), "Parameter");
-  EXPECT_EQ(item.Item_Datum(), "20240305");
-  EXPECT_EQ(item.Item_Owner(), "anna");
-  EXPECT_EQ(item.Item_Access(), "alle");
-  EXPECT_EQ(item.Item_Source(), "Import");
-  EXPECT_EQ(item.Item_LogString(), "20240101120000");
-  EXPECT_EQ(item.Item_Retention(), "10y");
   EXPECT_EQ(item.Item_Url(), "#parameter");
 }
 

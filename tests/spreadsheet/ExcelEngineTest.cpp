@@ -8,18 +8,8 @@
 namespace zentora::excel {
 namespace {
 
+using spreadsheet::testing::ExpectError;
 using spreadsheet::testing::TemporaryFolder;
-
-template <typename Call>
-void ExpectError(ErrorCode code, const std::string& fragment, Call call) {
-  try {
-    call();
-    ADD_FAILURE() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), code) << error.what();
-    EXPECT_NE(std::string(error.what()).find(fragment), std::string::npos) << error.what();
-  }
-}
 
 TEST(ExcelEngine, NewWorkbookWrittenSavedAndOpenedAgainAsTemplate) {
   TemporaryFolder folder;
@@ -56,31 +46,31 @@ TEST(ExcelEngine, ErrorsCarryTheComponentsCodesAndName) {
   auto application = CreateExcelApplication();
   auto book = application->AddWorkbook();
   auto sheet = book->FirstSheet();
-  ExpectError(ErrorCode::OutOfRange, "row 0", [&] { sheet->CellText(0, 1); });
-  ExpectError(ErrorCode::OutOfRange, "column 16385", [&] { sheet->SetCellText(1, 16385, "x"); });
-  ExpectError(ErrorCode::OutOfRange, "row 1048577", [&] { sheet->SetNumberFormat(1048577, 1, "@"); });
-  ExpectError(ErrorCode::InvalidArgument, "\"A2:\"", [&] { sheet->ClearContents("A2:"); });
-  ExpectError(ErrorCode::InvalidArgument, "\"7\"", [&] { sheet->DeleteRows("7", kShiftUp); });
-  ExpectError(ErrorCode::InvalidArgument, "\"A1:B2\"", [&] { sheet->DeleteRows("A1:B2", kShiftUp); });
-  ExpectError(ErrorCode::InvalidArgument, "32767",
-              [&] { sheet->SetCellText(1, 1, std::string(40000, 'y')); });
-  ExpectError(ErrorCode::Spreadsheet, "missing.xlsx",
-              [&] { application->AddWorkbook(folder.File("missing.xlsx")); });
+  ExpectError<Error>(ErrorCode::OutOfRange, "row 0", [&] { sheet->CellText(0, 1); });
+  ExpectError<Error>(ErrorCode::OutOfRange, "column 16385", [&] { sheet->SetCellText(1, 16385, "x"); });
+  ExpectError<Error>(ErrorCode::OutOfRange, "row 1048577", [&] { sheet->SetNumberFormat(1048577, 1, "@"); });
+  ExpectError<Error>(ErrorCode::InvalidArgument, "\"A2:\"", [&] { sheet->ClearContents("A2:"); });
+  ExpectError<Error>(ErrorCode::InvalidArgument, "\"7\"", [&] { sheet->DeleteRows("7", kShiftUp); });
+  ExpectError<Error>(ErrorCode::InvalidArgument, "\"A1:B2\"", [&] { sheet->DeleteRows("A1:B2", kShiftUp); });
+  ExpectError<Error>(ErrorCode::InvalidArgument, "32767",
+                     [&] { sheet->SetCellText(1, 1, std::string(40000, 'y')); });
+  ExpectError<Error>(ErrorCode::Spreadsheet, "missing.xlsx",
+                     [&] { application->AddWorkbook(folder.File("missing.xlsx")); });
   spreadsheet::testing::WriteFile(folder.File("text.xlsx"), "just some text, not a workbook");
-  ExpectError(ErrorCode::Spreadsheet, "text.xlsx",
-              [&] { application->AddWorkbook(folder.File("text.xlsx")); });
-  ExpectError(ErrorCode::Spreadsheet, "empty", [&] { book->SaveAs(""); });
+  ExpectError<Error>(ErrorCode::Spreadsheet, "text.xlsx",
+                     [&] { application->AddWorkbook(folder.File("text.xlsx")); });
+  ExpectError<Error>(ErrorCode::Spreadsheet, "empty", [&] { book->SaveAs(""); });
 
   book->Close();
-  ExpectError(ErrorCode::NotOpen, "closed", [&] { sheet->CellText(1, 1); });
-  ExpectError(ErrorCode::NotOpen, "closed", [&] { book->FirstSheet(); });
-  ExpectError(ErrorCode::NotOpen, "closed", [&] { book->SaveAs(folder.File("x.xlsx")); });
+  ExpectError<Error>(ErrorCode::NotOpen, "closed", [&] { sheet->CellText(1, 1); });
+  ExpectError<Error>(ErrorCode::NotOpen, "closed", [&] { book->FirstSheet(); });
+  ExpectError<Error>(ErrorCode::NotOpen, "closed", [&] { book->SaveAs(folder.File("x.xlsx")); });
 
   auto other = application->AddWorkbook();
   auto otherSheet = other->FirstSheet();
   application->Quit();
-  ExpectError(ErrorCode::NotOpen, "closed", [&] { otherSheet->SetCellText(1, 1, "x"); });
-  ExpectError(ErrorCode::NotOpen, "quit", [&] { application->AddWorkbook(); });
+  ExpectError<Error>(ErrorCode::NotOpen, "closed", [&] { otherSheet->SetCellText(1, 1, "x"); });
+  ExpectError<Error>(ErrorCode::NotOpen, "quit", [&] { application->AddWorkbook(); });
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ namespace zentora::spreadsheet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ExpectError;
 using testing::ReadFile;
 using testing::TemporaryFolder;
 using testing::WriteFile;
@@ -75,13 +76,7 @@ TEST(ReplaceFile, AFailedWriteKeepsTheOldFileAndRemovesTheTemporaryOne) {
   struct rlimit small = saved;
   small.rlim_cur = 4096;
   setrlimit(RLIMIT_FSIZE, &small);
-  try {
-    ReplaceFile(path, std::string(100'000, 'x'), true);
-    ADD_FAILURE() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::Io);
-    EXPECT_NE(std::string(error.what()).find("cannot write"), std::string::npos) << error.what();
-  }
+  ExpectError(ErrorCode::Io, "cannot write", [&] { ReplaceFile(path, std::string(100'000, 'x'), true); });
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(ReadFile(path), "the old workbook");
@@ -91,13 +86,8 @@ TEST(ReplaceFile, AFailedWriteKeepsTheOldFileAndRemovesTheTemporaryOne) {
 TEST(ReplaceFile, RefusesAFolderAMissingFolderAndAnEmptyName) {
   TemporaryFolder folder;
   EXPECT_THROW(ReplaceFile(folder.path().string(), "x", true), Error);
-  try {
-    ReplaceFile(folder.File("missing/book.xlsx"), "x", true);
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.code(), ErrorCode::Io);
-    EXPECT_NE(std::string(error.what()).find("missing/book.xlsx"), std::string::npos) << error.what();
-  }
+  ExpectError(ErrorCode::Io, "missing/book.xlsx",
+              [&] { ReplaceFile(folder.File("missing/book.xlsx"), "x", true); });
   EXPECT_THROW(ReplaceFile("", "x", true), Error);
 }
 

@@ -2,12 +2,16 @@
 // engine's own zip writer or with libzip directly for damaged packages.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "Spreadsheet/Error.h"
 
 namespace zentora::spreadsheet::testing {
 
@@ -28,6 +32,19 @@ std::string PackageBytes(const Parts& parts);
 std::string ReadPart(const std::string& bytes, const std::string& part);
 // The raw (still compressed) bytes and CRC of `part` as stored in the package.
 std::string StoredPart(const std::string& bytes, const std::string& part);
+
+// Checks that `call` throws an `ErrorType` with `code` and a message holding `fragment`;
+// a test failure otherwise.
+template <typename ErrorType = Error, typename Code, typename Call>
+void ExpectError(Code code, const std::string& fragment, Call call) {
+  try {
+    call();
+    ADD_FAILURE() << "no error";
+  } catch (const ErrorType& error) {
+    EXPECT_EQ(error.code(), code) << error.what();
+    EXPECT_NE(std::string(error.what()).find(fragment), std::string::npos) << error.what();
+  }
+}
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TemporaryFolder {

@@ -51,12 +51,6 @@ std::string AsciiLower(std::string text) {
   return text;
 }
 
-std::string TrimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // The keyword list escaped for the text form: "\" doubled, each (ASCII) character of `extra`
 // and CR and LF escaped with a backslash.
 std::string KeywordEscape(std::string text, const std::string& extra) {
@@ -388,7 +382,7 @@ void Item::Item_ToString(const std::string& text) {
   std::string rest = text;
   while (!rest.empty()) {
     std::string value = UnescapeText(NextTokenUnescaped(rest, "|"));
-    std::string key = TrimSpaces(NextToken(value, "="));
+    std::string key(TrimSpaces(NextToken(value, "=")));
     std::string field = AsciiLower(key);
     entries.push_back({std::move(key), std::move(field), std::move(value)});
   }

@@ -26,13 +26,13 @@ std::string CutAt(std::string& rest, std::size_t offset, std::size_t separatorLe
   return token;
 }
 
+}  // namespace
+
 std::string_view TrimSpaces(std::string_view text) {
   const std::size_t first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
-
-}  // namespace
 
 std::string NextToken(std::string& rest, std::string_view separator) {
   return CutAt(rest, Find(rest, separator, 0), separator.size());

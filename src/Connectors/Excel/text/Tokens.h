@@ -28,6 +28,9 @@ std::string FirstToken(std::string_view text, std::string_view separator);
 // `text` without the leading and trailing characters of code 32 or less (blanks and control characters).
 std::string TrimBlanks(std::string_view text);
 
+// `text` without the spaces (only " ") at both ends; "" when it holds nothing else. Views into `text`.
+std::string_view TrimSpaces(std::string_view text);
+
 // NextToken with spaces (only " ") trimmed from both ends of the token and of what remains in `rest`.
 std::string NextTrimmedToken(std::string& rest, std::string_view separator);
 
