@@ -14,18 +14,6 @@
 namespace zentora::excel::testing {
 namespace {
 
-std::vector<std::string> Keys(const KeyedCollection<std::string>& collection) {
-  std::vector<std::string> keys;
-  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
-  return keys;
-}
-
-std::vector<std::string> Values(const KeyedCollection<std::string>& collection) {
-  std::vector<std::string> values;
-  for (std::int32_t i = 1; i <= collection.Count(); ++i) values.push_back(collection.At(i));
-  return values;
-}
-
 const Grid kFourContacts = {
     {"ID", "TYPE", "TEXT", "Vorname"},          {"a1", "contact", "Anna Müller", "Anna"},
     {"b2", "contact", "Bernd Weiß", "Bernd"},   {"c3", "contact", "Clara Öztürk", "Clara"},
@@ -198,7 +186,7 @@ TEST_P(Deleting, ObjectTheHostLeavesReplacesTheItem) {
   EXPECT_NE(std::string(error.what()).find("\"a1\""), std::string::npos) << error.what();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Deleting, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Deleting, kBothBackends, BackendName);
 
 using DeletingFaults = ComponentTest;
 
@@ -285,7 +273,7 @@ TEST_P(Clearing, WithoutItemsOrSheetStillEmptiesTheCollectionsAndNotifies) {
   EXPECT_EQ(Codes(), std::vector<std::int32_t>{75});
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Clearing, ::testing::Values(Backend::Fake, Backend::Engine), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, Clearing, kBothBackends, BackendName);
 
 }  // namespace
 }  // namespace zentora::excel::testing
