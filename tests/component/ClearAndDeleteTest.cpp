@@ -184,32 +184,38 @@ TEST_P(Deleting, ObjectTheHostLeavesReplacesTheItem) {
   const Error error = CaughtError([&] { location->DeleteItem(item); });
   EXPECT_EQ(error.code(), ErrorCode::TypeMismatch);
   EXPECT_NE(std::string(error.what()).find("\"a1\""), std::string::npos) << error.what();
+  EXPECT_EQ(location->Count(), 3);
+  EXPECT_TRUE(location->HasID("a1"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Deleting, kBothBackends, BackendName);
 
 using DeletingFaults = ComponentTest;
 
-TEST_P(DeletingFaults, FailingIdentifierReadLeavesCountIndexAndSheetAsTheyWere) {
-  auto location = Open(Book("Kontakte.xlsx", kFourContacts));
-  std::shared_ptr<HostItem> item = location->GetItem("b2");
-  fake.state->failing.insert("CellText");
-  const Error error = CaughtError([&] { location->DeleteItem(item); });
-  fake.state->failing.clear();
-  EXPECT_EQ(error.code(), ErrorCode::Spreadsheet);
-  EXPECT_EQ(location->Count(), 4);
-  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "b2", "c3", "d4"}));
-  EXPECT_EQ(Values(location->Items), (std::vector<std::string>{"2", "3", "4", "5"}));
-  EXPECT_EQ(fake.Sheet().Peek(3, 1), "b2");
+TEST_P(DeletingFaults, FailingCellReadOrRowDeleteLeavesCountIndexAndSheetAsTheyWere) {
+  for (const std::string operation : {"CellText", "DeleteRows"}) {
+    auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+    std::shared_ptr<HostItem> item = location->GetItem("b2");
+    ASSERT_EQ(location->RowOfID("d4"), 5);
+    fake.state->failing.insert(operation);
+    const Error error = CaughtError([&] { location->DeleteItem(item); });
+    fake.state->failing.clear();
+    EXPECT_EQ(error.code(), ErrorCode::Spreadsheet) << operation;
+    EXPECT_EQ(location->Count(), 4) << operation;
+    EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "b2", "c3", "d4"})) << operation;
+    EXPECT_EQ(Values(location->Items), (std::vector<std::string>{"2", "3", "4", "5"})) << operation;
+    EXPECT_EQ(location->RowOfID("d4"), 5) << operation;
+    EXPECT_EQ(fake.Sheet().Peek(3, 1), "b2") << operation;
+    EXPECT_FALSE(hostLocation->Changed()) << operation;
+    location->Disconnect();
+  }
 }
 
-TEST_P(DeletingFaults, FailingRowDeleteLeavesNoStaleCache) {
+TEST_P(DeletingFaults, WithoutAnItemObjectNothingHappens) {
   auto location = Open(Book("Kontakte.xlsx", kFourContacts));
-  std::shared_ptr<HostItem> item = location->GetItem("b2");
-  fake.state->failing.insert("DeleteRows");
-  EXPECT_EQ(CaughtError([&] { location->DeleteItem(item); }).code(), ErrorCode::Spreadsheet);
-  EXPECT_EQ(location->LastKey, "");
-  EXPECT_FALSE(hostLocation->Changed());
+  std::shared_ptr<HostItem> none;
+  EXPECT_EQ(CaughtError([&] { location->DeleteItem(none); }).code(), ErrorCode::NotOpen);
+  EXPECT_EQ(location->Count(), 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fake, DeletingFaults, ::testing::Values(Backend::Fake), BackendName);

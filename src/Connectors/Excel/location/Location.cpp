@@ -343,26 +343,26 @@ bool Location::DeleteItem(std::shared_ptr<HostItem>& itm) {
   const std::int32_t row = RowOfID(id);
   if (row == 0) return false;
   --ItemCount;
-
-  std::shared_ptr<HostObject> object = itm;
-  ThreadNotificationService().Notify(kItemDeleted, "", object);
-  itm = std::dynamic_pointer_cast<HostItem>(object);
-  if (object && !itm) {
-    throw Error(ErrorCode::TypeMismatch,
-                "the host answered the deletion of item \"" + id + "\" with an object that is not an item");
-  }
-
+  // The steps that can fail come before the index changes: when one fails, the count is
+  // restored and the index, the cache and the sheet stay as they were (only the host has
+  // already been told). The identifiers of the moving rows are read before their row moves.
   std::vector<std::string> shown;
   try {
+    std::shared_ptr<HostObject> object = itm;
+    ThreadNotificationService().Notify(kItemDeleted, "", object);
+    itm = std::dynamic_pointer_cast<HostItem>(object);
+    if (object && !itm) {
+      throw Error(ErrorCode::TypeMismatch,
+                  "the host answered the deletion of item \"" + id + "\" with an object that is not an item");
+    }
     shown = IdsShownBelow(row);
+    ItemSheet().DeleteRows(DecimalText(row) + ":" + DecimalText(row), kShiftUp);
   } catch (...) {
     ++ItemCount;
     throw;
   }
   RenumberBelow(row, shown);
-  // Emptied as soon as the row numbers change, so that a failing row delete leaves no stale cache.
   LastKey.clear();
-  ItemSheet().DeleteRows(DecimalText(row) + ":" + DecimalText(row), kShiftUp);
   HostLocationObject().SetChanged(true);
   return true;
 }

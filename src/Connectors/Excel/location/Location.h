@@ -108,14 +108,14 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
   // and LocObject. While closed, or without items, only the collections empty and the host is
   // still notified. Nothing is saved. Throws on the first failing call.
   void Clear();
-  // Deletes the item whose identifier `itm` carries: counts it off, notifies the host with code
-  // 38 (the object the host leaves replaces `itm`), renumbers the index entries of the rows below,
-  // deletes the sheet row (the rows below move up), empties the cache and sets the host's changed
-  // flag. Returns false, changing nothing and notifying no one, when the identifier is not in the
-  // index. A moved row whose identifier cell is empty keeps its index key; one whose cell names
-  // another identifier is indexed under the cell's text, unless another entry holds that text.
-  // Throws on the first failing call; a failing cell read restores the count and leaves the index
-  // and sheet untouched.
+  // Deletes the item whose identifier `itm` carries: notifies the host with code 38 (the object
+  // the host leaves replaces `itm`), deletes the sheet row (the rows below move up), renumbers the
+  // index entries of the moved rows in place, empties the cache and sets the host's changed flag.
+  // Returns false, changing nothing and notifying no one, when the identifier is not in the index.
+  // A moved row whose identifier cell is empty keeps its index key; one whose cell names another
+  // identifier is indexed under the cell's text, unless another entry holds that text. Throws
+  // NotOpen without `itm`, TypeMismatch when the host leaves an object that is not an item, and
+  // the spreadsheet's error; a failure leaves Count, the index and the sheet as they were.
   bool DeleteItem(std::shared_ptr<HostItem>& itm);
 
   // For the component's own use (items reach their rows through these):
