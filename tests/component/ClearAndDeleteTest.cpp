@@ -186,6 +186,7 @@ TEST_P(Deleting, ObjectTheHostLeavesReplacesTheItem) {
   EXPECT_NE(std::string(error.what()).find("\"a1\""), std::string::npos) << error.what();
   EXPECT_EQ(location->Count(), 3);
   EXPECT_TRUE(location->HasID("a1"));
+  EXPECT_EQ(item->Item_ID(), "a1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Deleting, kBothBackends, BackendName);

@@ -350,11 +350,12 @@ bool Location::DeleteItem(std::shared_ptr<HostItem>& itm) {
   try {
     std::shared_ptr<HostObject> object = itm;
     ThreadNotificationService().Notify(kItemDeleted, "", object);
-    itm = std::dynamic_pointer_cast<HostItem>(object);
-    if (object && !itm) {
+    std::shared_ptr<HostItem> answer = std::dynamic_pointer_cast<HostItem>(object);
+    if (object && !answer) {
       throw Error(ErrorCode::TypeMismatch,
                   "the host answered the deletion of item \"" + id + "\" with an object that is not an item");
     }
+    itm = std::move(answer);
     shown = IdsShownBelow(row);
     ItemSheet().DeleteRows(DecimalText(row) + ":" + DecimalText(row), kShiftUp);
   } catch (...) {

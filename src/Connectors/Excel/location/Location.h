@@ -114,8 +114,9 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
   // Returns false, changing nothing and notifying no one, when the identifier is not in the index.
   // A moved row whose identifier cell is empty keeps its index key; one whose cell names another
   // identifier is indexed under the cell's text, unless another entry holds that text. Throws
-  // NotOpen without `itm`, TypeMismatch when the host leaves an object that is not an item, and
-  // the spreadsheet's error; a failure leaves Count, the index and the sheet as they were.
+  // NotOpen without `itm`, TypeMismatch when the host leaves an object that is not an item (`itm`
+  // is kept then), and the spreadsheet's error; a failing notification, cell read or row delete
+  // leaves Count, the index and the sheet as they were.
   bool DeleteItem(std::shared_ptr<HostItem>& itm);
 
   // For the component's own use (items reach their rows through these):
