@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Error.h"
 #include "FakeSpreadsheet.h"
@@ -27,6 +28,21 @@ Error CaughtError(Action action) {
   }
   ADD_FAILURE() << "no Error was thrown";
   return Error(ErrorCode::InvalidArgument, "");
+}
+
+// The keys of `collection` in entry order ("" for entries without a key).
+template <typename Value>
+std::vector<std::string> Keys(const KeyedCollection<Value>& collection) {
+  std::vector<std::string> keys;
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
+  return keys;
+}
+
+// The values of `collection` in entry order.
+inline std::vector<std::string> Values(const KeyedCollection<std::string>& collection) {
+  std::vector<std::string> values;
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) values.push_back(collection.At(i));
+  return values;
 }
 
 enum class Backend { Fake, Engine };

@@ -43,6 +43,15 @@ std::string Cell(std::int32_t row, std::int32_t column) {
   return std::to_string(row) + "," + std::to_string(column);
 }
 
+// Row and column of an A1-style cell address ("F11").
+std::pair<std::int32_t, std::int32_t> CellAt(std::string_view address) {
+  std::int32_t column = 0;
+  std::size_t pos = 0;
+  while (pos < address.size() && address[pos] >= 'A' && address[pos] <= 'Z')
+    column = column * 26 + (address[pos++] - 'A' + 1);
+  return {std::stoi(std::string(address.substr(pos))), column};
+}
+
 }  // namespace
 
 void FakeSpreadsheetState::Enter(const std::string& operation, const std::string& arguments) {
@@ -82,12 +91,36 @@ void FakeWorksheet::SetNumberFormat(std::int32_t row, std::int32_t column, std::
 
 void FakeWorksheet::ClearContents(std::string_view address) {
   state_->Enter("ClearContents", std::string(address));
-  throw Error(ErrorCode::InvalidArgument, "ClearContents is not faked");
+  if (!open) throw Error(ErrorCode::NotOpen, "ClearContents: the workbook is closed");
+  const auto colon = address.find(':');
+  if (colon == std::string_view::npos)
+    throw Error(ErrorCode::InvalidArgument, "ClearContents: no range \"" + std::string(address) + "\"");
+  const auto [firstRow, firstColumn] = CellAt(address.substr(0, colon));
+  const auto [lastRow, lastColumn] = CellAt(address.substr(colon + 1));
+  std::erase_if(cells, [&](const auto& cell) {
+    const auto [row, column] = cell.first;
+    return row >= firstRow && row <= lastRow && column >= firstColumn && column <= lastColumn;
+  });
 }
 
-void FakeWorksheet::DeleteRows(std::string_view address, std::int32_t /*shift*/) {
-  state_->Enter("DeleteRows", std::string(address));
-  throw Error(ErrorCode::InvalidArgument, "DeleteRows is not faked");
+void FakeWorksheet::DeleteRows(std::string_view address, std::int32_t shift) {
+  state_->Enter("DeleteRows", std::string(address) + " " + std::to_string(shift));
+  if (!open) throw Error(ErrorCode::NotOpen, "DeleteRows: the workbook is closed");
+  const auto colon = address.find(':');
+  const std::int32_t first = std::stoi(std::string(address.substr(0, colon)));
+  const std::int32_t last = std::stoi(std::string(address.substr(colon + 1)));
+  const std::int32_t removed = last - first + 1;
+  for (auto* grid : {&cells, &formats}) {
+    std::map<std::pair<std::int32_t, std::int32_t>, std::string> moved;
+    for (auto& [cell, text] : *grid) {
+      if (cell.first < first) {
+        moved.emplace(cell, std::move(text));
+      } else if (cell.first > last) {
+        moved.emplace(std::pair{cell.first - removed, cell.second}, std::move(text));
+      }
+    }
+    *grid = std::move(moved);
+  }
 }
 
 std::string FakeWorksheet::Format(std::int32_t row, std::int32_t column) const {

@@ -19,7 +19,8 @@ namespace zentora::excel::testing {
 // What all fake objects of one test share: injected faults and the call record.
 struct FakeSpreadsheetState {
   // Operation names ("SaveAs", "Close", "Quit", "AddWorkbook", "CellText", "SetCellText",
-  // "SetNumberFormat", "FirstSheet", "SetDisplayAlerts") that throw Error(Spreadsheet).
+  // "SetNumberFormat", "FirstSheet", "SetDisplayAlerts", "ClearContents", "DeleteRows") that throw
+  // Error(Spreadsheet).
   std::set<std::string> failing;
   // One line per call: the operation and its arguments ("SaveAs /tmp/a.book 1").
   std::vector<std::string> calls;

@@ -13,19 +13,6 @@
 namespace zentora::excel::testing {
 namespace {
 
-template <typename Value>
-std::vector<std::string> Keys(const KeyedCollection<Value>& collection) {
-  std::vector<std::string> keys;
-  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
-  return keys;
-}
-
-std::vector<std::string> Values(const KeyedCollection<std::string>& collection) {
-  std::vector<std::string> values;
-  for (std::int32_t i = 1; i <= collection.Count(); ++i) values.push_back(collection.At(i));
-  return values;
-}
-
 const Grid kThreeContacts = {
     {"ID", "TYPE", "TEXT", "Vorname", "Ort"},
     {"a1", "contact", "Anna Müller", "Anna", "Köln"},

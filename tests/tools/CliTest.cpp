@@ -49,7 +49,7 @@ class CommandLine : public ::testing::Test {
 };
 
 TEST_F(CommandLine, EveryCommandExplainsItself) {
-  for (const std::string command : {"list", "show", "get", "set", "new"}) {
+  for (const std::string command : {"list", "show", "get", "set", "new", "delete"}) {
     const Outcome outcome = Run({command, "--help"});
     EXPECT_EQ(outcome.code, 0) << command;
     EXPECT_EQ(outcome.out.rfind("usage: zentora-excel " + command, 0), 0U) << outcome.out;
@@ -73,6 +73,7 @@ TEST_F(CommandLine, MistakesGiveOneLineOnStderrAndANonZeroExit) {
       {{"list", "b", "--csv"}, 2, "unknown option --csv for list"},
       {{"new", "b", "--data", "ohne"}, 2, "--data needs NAME=VALUE"},
       {{"new", "b", "--type"}, 2, "--type needs a value"},
+      {{"delete", "b"}, 2, "delete needs BOOK and ID"},
       {{"list", "/nirgends/Adressen.xlsx"}, 1, "no workbook at \"/nirgends/Adressen.xlsx\""},
   };
   for (const auto& example : cases) {
@@ -158,6 +159,22 @@ TEST_F(CommandLine, NewCreatesAMissingBookWithTheDefaultHeadings) {
   const Grid saved = ReadWorkbook(*fake.Start(), fresh, 2, 5);
   EXPECT_EQ(saved[0], (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}));
   EXPECT_EQ(saved[1][2], "Erster");
+}
+
+TEST_F(CommandLine, DeleteRemovesTheRowAndNotifiesTheHost) {
+  const Outcome deleted = Run({"--notifications", "delete", book, "K1"});
+  ASSERT_EQ(deleted.code, 0) << deleted.err;
+  EXPECT_EQ(deleted.out, "");
+  EXPECT_EQ(deleted.err, "notification 38 \"\"\n");
+  EXPECT_EQ(Saved(3, 3),
+            (Grid{{"ID", "TYPE", "TEXT"}, {"k2", "contact", "Zeile 1\nZeile \"2\""}, {"", "", ""}}));
+  const Outcome again = Run({"delete", book, "k1"});
+  EXPECT_EQ(again.code, 1);
+  EXPECT_EQ(again.err, "zentora-excel: no item with ID \"k1\" in " + book + "\n");
+  fake.state->failing = {"SaveAs"};
+  EXPECT_EQ(Run({"delete", book, "k2"}).code, 1);
+  fake.state->failing.clear();
+  EXPECT_EQ(Run({"get", book, "k2", "Vorname"}).out, "Jörg\n");
 }
 
 TEST_F(CommandLine, AChangeThatCannotBeSavedFailsTheCommand) {

@@ -74,5 +74,24 @@ TEST_F(Example, ChangesMadeFromTheCommandLineOpenInOpenpyxl) {
   EXPECT_EQ(checked.out, "ok\n");
 }
 
+TEST_F(Example, DeletedItemLeavesARowLessAndTheRestMovedUp) {
+  if (!HaveOpenpyxl()) GTEST_SKIP() << "python3-openpyxl is not installed";
+  const ProcessOutcome deleted = Program("delete " + ShellQuoted(book) + " K02");
+  ASSERT_EQ(deleted.code, 0) << deleted.out;
+  EXPECT_EQ(deleted.out, "");
+  const ProcessOutcome unknown = Program("delete " + ShellQuoted(book) + " k02 2>&1");
+  EXPECT_NE(unknown.code, 0);
+  EXPECT_NE(unknown.out.find("no item with ID \"k02\""), std::string::npos) << unknown.out;
+
+  const ProcessOutcome checked = Openpyxl(
+      "ids = [r[0].value for r in sheet.iter_rows(min_row=2)]\n"
+      "assert ids == ['k01','k03','k04','k05','k06','k07','k08','k09','k10'], ids\n"
+      "assert sheet.cell(3, 3).value == 'Zoë Schäfer', sheet.cell(3, 3).value\n"
+      "print('ok')");
+  EXPECT_EQ(checked.out, "ok\n");
+  const ProcessOutcome shown = Program("get " + ShellQuoted(book) + " k10 id");
+  EXPECT_EQ(shown.out, "k10\n");
+}
+
 }  // namespace
 }  // namespace zentora::cli

@@ -35,6 +35,7 @@ constexpr char kOverview[] =
     "  set BOOK ID FIELD VALUE     change one field of one item\n"
     "  new BOOK [--type T] [--text X] [--data NAME=VALUE]...\n"
     "                              add an item; prints its new ID\n"
+    "  delete BOOK ID              remove one item and its row\n"
     "\n"
     "options:\n"
     "  --notifications             print the change notifications the host received to stderr\n"
@@ -69,6 +70,11 @@ const std::map<std::string, std::string, std::less<>> kCommandHelp = {
      "\n"
      "Adds an item in a new row at the end of BOOK (created with the default headings when\n"
      "it does not exist), writes its generated ID and the given fields, and prints the ID.\n"},
+    {"delete",
+     "usage: zentora-excel delete BOOK ID\n"
+     "\n"
+     "Removes the item with identifier ID (any letter case) from BOOK: its row is deleted and\n"
+     "the rows below move up; formulas elsewhere in the workbook follow the moved cells.\n"},
 };
 
 // Raised for a command line that does not fit the command; exit code 2.
@@ -266,6 +272,11 @@ void NewItem(const Invocation& call, std::ostream& out, Store& store) {
   out << id << '\n';
 }
 
+void DeleteItem(const Invocation& call, Store& store) {
+  auto item = store.ItemWithID(call.operands[1], call.operands[0]);
+  store.location().DeleteItem(item);
+}
+
 Invocation Parse(const std::vector<std::string>& args, bool& notifications) {
   Invocation call;
   for (std::size_t index = 0; index < args.size(); ++index) {
@@ -321,6 +332,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (call.command == "get") RequireOperands(call, 3, "BOOK, ID and FIELD");
     if (call.command == "set") RequireOperands(call, 4, "BOOK, ID, FIELD and VALUE");
     if (call.command == "new") RequireOperands(call, 1, "BOOK");
+    if (call.command == "delete") RequireOperands(call, 2, "BOOK and ID");
     if (call.command != "new") RequireExistingBook(call.operands[0]);
 
     Store store(call.operands[0], startApplication);
@@ -329,9 +341,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (call.command == "get") GetField(call, out, store);
     if (call.command == "set") SetField(call, store);
     if (call.command == "new") NewItem(call, out, store);
+    if (call.command == "delete") DeleteItem(call, store);
     // Disconnect saves too but drops a failed save silently; a change that did not reach the
     // file must fail the command.
-    if (call.command == "set" || call.command == "new") store.location().Save();
+    if (call.command == "set" || call.command == "new" || call.command == "delete") store.location().Save();
     if (notifications) {
       for (const auto& notification : store.notifications().Notifications()) {
         err << "notification " << notification.code << ' ' << JsonString(notification.text) << '\n';

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "Error.h"
 #include "item/Item.h"
@@ -78,7 +79,26 @@ void SkipOnFailure(Step step) noexcept {
   }
 }
 
+// Change codes sent to the host's notification service.
+constexpr std::int32_t kItemsCleared = 75;
+constexpr std::int32_t kItemDeleted = 38;
+
+// The widest sheet has 16384 columns (A to XFD).
+constexpr std::int32_t kLastColumn = 16384;
+
 }  // namespace
+
+std::string ColumnLetter(std::int32_t n) {
+  if (n < 1 || n > kLastColumn) {
+    throw Error(ErrorCode::OutOfRange,
+                "column " + DecimalText(n) + " is outside 1 to " + DecimalText(kLastColumn));
+  }
+  // Letters count from 1 in every place (A = 1 ... Z = 26), so 27 is AA and 703 is AAA.
+  std::string letters;
+  for (std::int32_t rest = n; rest > 0; rest = (rest - 1) / 26)
+    letters.insert(letters.begin(), static_cast<char>('A' + (rest - 1) % 26));
+  return letters;
+}
 
 std::shared_ptr<Location> Location::Create(ApplicationFactory startApplication) {
   return std::shared_ptr<Location>(new Location(std::move(startApplication)));
@@ -304,6 +324,77 @@ bool Location::WriteSheet(std::int32_t row, const std::string& cmd, const std::s
   }
   ItemSheet().SetCellText(row, column, wrt);
   return true;
+}
+
+void Location::Clear() {
+  if (excelItems && ItemCount >= 1)
+    excelItems->ClearContents("A2:" + ColumnLetter(ColCount) + DecimalText(ItemCount + 1));
+  ItemCount = 0;
+  ClearCollection(Items);
+  ClearCollection(DataList);
+  LastKey.clear();
+  std::shared_ptr<HostObject> object = LocObject;
+  ThreadNotificationService().Notify(kItemsCleared, "", object);
+}
+
+bool Location::DeleteItem(std::shared_ptr<HostItem>& itm) {
+  if (!itm) throw Error(ErrorCode::NotOpen, "DeleteItem needs an item object (file \"" + LocFile + "\")");
+  const std::string id = itm->Item_ID();
+  const std::int32_t row = RowOfID(id);
+  if (row == 0) return false;
+  --ItemCount;
+  // The steps that can fail come before the index changes: when one fails, the count is
+  // restored and the index, the cache and the sheet stay as they were (only the host has
+  // already been told). The identifiers of the moving rows are read before their row moves.
+  std::vector<std::string> shown;
+  try {
+    std::shared_ptr<HostObject> object = itm;
+    ThreadNotificationService().Notify(kItemDeleted, "", object);
+    std::shared_ptr<HostItem> answer = std::dynamic_pointer_cast<HostItem>(object);
+    if (object && !answer) {
+      throw Error(ErrorCode::TypeMismatch,
+                  "the host answered the deletion of item \"" + id + "\" with an object that is not an item");
+    }
+    itm = std::move(answer);
+    shown = IdsShownBelow(row);
+    ItemSheet().DeleteRows(DecimalText(row) + ":" + DecimalText(row), kShiftUp);
+  } catch (...) {
+    ++ItemCount;
+    throw;
+  }
+  RenumberBelow(row, shown);
+  LastKey.clear();
+  HostLocationObject().SetChanged(true);
+  return true;
+}
+
+std::vector<std::string> Location::IdsShownBelow(std::int32_t row) {
+  ExcelWorksheet& sheet = ItemSheet();
+  std::vector<std::string> shown;
+  for (std::int32_t position = Items.Count(); position >= 1; --position) {
+    const std::int32_t value = ToInt32(LeadingNumber(Items.At(position)));
+    if (value > row) shown.push_back(sheet.CellText(value, IDfield));
+  }
+  return shown;
+}
+
+void Location::RenumberBelow(std::int32_t row, const std::vector<std::string>& shown) {
+  // Walks downwards, so that removing the entry of `row` shifts no entry still to be visited.
+  auto next = shown.begin();
+  for (std::int32_t position = Items.Count(); position >= 1; --position) {
+    const std::int32_t value = ToInt32(LeadingNumber(Items.At(position)));
+    if (value == row) {
+      Items.RemoveAt(position);
+    } else if (value > row) {
+      const std::string& cell = *next++;
+      const std::string* holder = cell.empty() ? nullptr : Items.Find(cell);
+      // An empty cell (a new item whose identifier is not written yet) or one naming another
+      // entry's identifier keeps the entry's key, so that every remaining row keeps one entry.
+      const bool keepKey = cell.empty() || (holder != nullptr && holder != &Items.At(position));
+      const std::string key = keepKey ? Items.KeyAt(position) : cell;
+      Items.Replace(position, key, DecimalText(value - 1));
+    }
+  }
 }
 
 std::int32_t Location::RowOfID(const std::string& id) noexcept {

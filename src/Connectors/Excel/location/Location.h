@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "outside/Host.h"
 #include "outside/HostItem.h"
@@ -26,6 +27,11 @@
 namespace zentora::excel {
 
 class Item;
+
+// The column letters of column `n`: 1 "A", 26 "Z", 27 "AA", 702 "ZZ", and beyond that the
+// three-letter columns the sheet allows, 703 "AAA" to 16384 "XFD". Throws OutOfRange outside
+// 1 to 16384.
+std::string ColumnLetter(std::int32_t n);
 
 class Location : public HostObject, public std::enable_shared_from_this<Location> {
  public:
@@ -97,6 +103,21 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
   // gets one appended (headed by the data field's name, or the fixed field's name in upper case)
   // unless `wrt` is "". Returns true. Throws like ReadSheet; an appended column then stays.
   bool WriteSheet(std::int32_t row, const std::string& cmd, const std::string& wrt);
+  // Empties every item row of the sheet (values only: the headings, cell formats and the sheet's
+  // row count stay), the index and DataList, empties the cache and notifies the host with code 75
+  // and LocObject. While closed, or without items, only the collections empty and the host is
+  // still notified. Nothing is saved. Throws on the first failing call.
+  void Clear();
+  // Deletes the item whose identifier `itm` carries: notifies the host with code 38 (the object
+  // the host leaves replaces `itm`), deletes the sheet row (the rows below move up), renumbers the
+  // index entries of the moved rows in place, empties the cache and sets the host's changed flag.
+  // Returns false, changing nothing and notifying no one, when the identifier is not in the index.
+  // A moved row whose identifier cell is empty keeps its index key; one whose cell names another
+  // identifier is indexed under the cell's text, unless another entry holds that text. Throws
+  // NotOpen without `itm`, TypeMismatch when the host leaves an object that is not an item (`itm`
+  // is kept then), and the spreadsheet's error; a failing notification, cell read or row delete
+  // leaves Count, the index and the sheet as they were.
+  bool DeleteItem(std::shared_ptr<HostItem>& itm);
 
   // For the component's own use (items reach their rows through these):
 
@@ -121,6 +142,10 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
   void ScanHeadings();
   void ScanRows();
   void CountCreatedItem();
+  // The identifier cells of the indexed rows below `row`, from the last index entry upwards.
+  std::vector<std::string> IdsShownBelow(std::int32_t row);
+  // Removes the index entry of `row` and moves the entries below up one row, keyed by `shown`.
+  void RenumberBelow(std::int32_t row, const std::vector<std::string>& shown);
 
   ApplicationFactory startApplication_;
   // Path of the workbook given to OpenLocation; Save and Disconnect write there.

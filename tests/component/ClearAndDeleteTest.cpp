@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ComponentFixture.h"
+#include "Error.h"
+#include "GeneralItem.h"
+#include "item/Item.h"
+#include "location/Location.h"
+
+namespace zentora::excel::testing {
+namespace {
+
+const Grid kFourContacts = {
+    {"ID", "TYPE", "TEXT", "Vorname"},          {"a1", "contact", "Anna Müller", "Anna"},
+    {"b2", "contact", "Bernd Weiß", "Bernd"},   {"c3", "contact", "Clara Öztürk", "Clara"},
+    {"d4", "contact", "Dieter Ünal", "Dieter"},
+};
+
+// A general item carrying `id`, as the host hands items around.
+std::shared_ptr<HostItem> HostItemWithID(const std::string& id) {
+  auto item = std::make_shared<host::GeneralItem>();
+  item->Item_ID(id);
+  return item;
+}
+
+// The number A = 1 ... Z = 26, AA = 27 ... that column letters stand for.
+std::int32_t ColumnNumber(const std::string& letters) {
+  std::int32_t number = 0;
+  for (const char letter : letters) number = number * 26 + (letter - 'A' + 1);
+  return number;
+}
+
+TEST(ColumnLetters, NameTheColumnsOfTheSheet) {
+  EXPECT_EQ(ColumnLetter(1), "A");
+  EXPECT_EQ(ColumnLetter(26), "Z");
+  EXPECT_EQ(ColumnLetter(27), "AA");
+  EXPECT_EQ(ColumnLetter(52), "AZ");
+  EXPECT_EQ(ColumnLetter(53), "BA");
+  EXPECT_EQ(ColumnLetter(702), "ZZ");
+  EXPECT_EQ(ColumnLetter(703), "AAA");
+  EXPECT_EQ(ColumnLetter(16384), "XFD");
+  for (std::int32_t column = 1; column <= 16384; ++column) {
+    const std::string letters = ColumnLetter(column);
+    ASSERT_EQ(ColumnNumber(letters), column) << letters;
+    ASSERT_EQ(letters.size(), column <= 26 ? 1U : column <= 702 ? 2U : 3U) << letters;
+  }
+}
+
+TEST(ColumnLetters, RefuseColumnsOutsideTheSheet) {
+  for (const std::int32_t column : {0, -1, 16385}) {
+    const Error error = CaughtError([&] { ColumnLetter(column); });
+    EXPECT_EQ(error.code(), ErrorCode::OutOfRange);
+    EXPECT_NE(std::string(error.what()).find(std::to_string(column)), std::string::npos) << error.what();
+  }
+}
+
+using Deleting = ComponentTest;
+
+TEST_P(Deleting, ItemInTheFirstRowMovesTheRestUpAndRenumbersThemInPlace) {
+  const std::string path = Book("Kontakte.xlsx", kFourContacts);
+  auto location = Open(path);
+  service->ClearNotifications();
+  std::shared_ptr<HostItem> item = location->GetItem("A1");
+  const std::shared_ptr<HostItem> passed = item;
+
+  EXPECT_TRUE(location->DeleteItem(item));
+  EXPECT_EQ(item, passed);
+  EXPECT_EQ(location->Count(), 3);
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"b2", "c3", "d4"}));
+  EXPECT_EQ(Values(location->Items), (std::vector<std::string>{"2", "3", "4"}));
+  ASSERT_EQ(Codes(), std::vector<std::int32_t>{38});
+  EXPECT_EQ(service->Notifications()[0].object, passed);
+  EXPECT_EQ(service->Notifications()[0].text, "");
+  EXPECT_TRUE(hostLocation->Changed());
+  EXPECT_EQ(location->GetItem("d4")->Item_Text(), "Dieter Ünal");
+  if (OnFake()) {
+    EXPECT_EQ(fake.state->calls.back(), "DeleteRows 2:2 -4162");
+  }
+
+  location->Disconnect();
+  EXPECT_EQ(Read(path, 5, 4), (Grid{{"ID", "TYPE", "TEXT", "Vorname"},
+                                    {"b2", "contact", "Bernd Weiß", "Bernd"},
+                                    {"c3", "contact", "Clara Öztürk", "Clara"},
+                                    {"d4", "contact", "Dieter Ünal", "Dieter"},
+                                    {"", "", "", ""}}));
+  EXPECT_EQ(Keys(Open(path)->Items), (std::vector<std::string>{"b2", "c3", "d4"}));
+}
+
+TEST_P(Deleting, ItemInTheLastRowRemovesOnlyItsEntryAndRow) {
+  const std::string path = Book("Kontakte.xlsx", kFourContacts);
+  auto location = Open(path);
+  std::shared_ptr<HostItem> item = location->GetItem("d4");
+  EXPECT_TRUE(location->DeleteItem(item));
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "b2", "c3"}));
+  EXPECT_EQ(Values(location->Items), (std::vector<std::string>{"2", "3", "4"}));
+  location->Disconnect();
+  EXPECT_EQ(Read(path, 5, 1), (Grid{{"ID"}, {"a1"}, {"b2"}, {"c3"}, {""}}));
+}
+
+TEST_P(Deleting, CachedRowOfAMovedItemIsNotAnsweredAfterwards) {
+  auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+  ASSERT_EQ(location->RowOfID("d4"), 5);
+  ASSERT_EQ(location->LastKey, "d4");
+  std::shared_ptr<HostItem> item = location->GetItem("b2");
+  ASSERT_TRUE(location->DeleteItem(item));
+  EXPECT_EQ(location->LastKey, "");
+  EXPECT_EQ(location->RowOfID("d4"), 4);
+  EXPECT_EQ(location->RowOfID("c3"), 3);
+  EXPECT_EQ(location->RowOfID("b2"), 0);
+}
+
+TEST_P(Deleting, ItemObjectsFollowTheirRowsAndADeletedOneReadsRecordGone) {
+  auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+  const std::shared_ptr<HostItem> clara = location->GetItem("c3");
+  std::shared_ptr<HostItem> bernd = location->GetItem("b2");
+  const std::shared_ptr<HostItem> kept = bernd;
+  ASSERT_TRUE(location->DeleteItem(bernd));
+  EXPECT_EQ(kept->Item_Text(), kRecordGone);
+  EXPECT_EQ(kept->Item_DataText("Vorname"), kRecordGone);
+  EXPECT_EQ(clara->Item_Text(), "Clara Öztürk");
+  EXPECT_EQ(location->Item(2)->Item_ID(), "c3");
+}
+
+TEST_P(Deleting, UnknownIdentifierChangesNothingAndNotifiesNoOne) {
+  auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+  service->ClearNotifications();
+  const std::size_t callsBefore = fake.state->calls.size();
+  for (const std::string id : {"zz", ""}) {
+    std::shared_ptr<HostItem> stranger = HostItemWithID(id);
+    EXPECT_FALSE(location->DeleteItem(stranger));
+    EXPECT_NE(stranger, nullptr);
+  }
+  EXPECT_EQ(location->Count(), 4);
+  EXPECT_EQ(Values(location->Items), (std::vector<std::string>{"2", "3", "4", "5"}));
+  EXPECT_TRUE(Codes().empty());
+  EXPECT_FALSE(hostLocation->Changed());
+  EXPECT_EQ(fake.state->calls.size(), callsBefore);
+}
+
+TEST_P(Deleting, MovedRowWhoseIdentifierCellDisagreesKeepsOneEntryInRowOrder) {
+  auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+  // A new item: its identifier is in the index only, its cell still empty.
+  location->NewItem(true);
+  const std::string fresh = location->Items.KeyAt(5);
+  ExcelWorksheet& sheet = location->ItemSheet();
+  sheet.SetCellText(4, 1, "c3-neu");  // edited by a user
+  sheet.SetCellText(5, 1, "b2");      // names another entry's identifier
+
+  std::shared_ptr<HostItem> anna = location->GetItem("a1");
+  ASSERT_TRUE(location->DeleteItem(anna));
+  EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"b2", "c3-neu", "d4", fresh}));
+  EXPECT_EQ(Values(location->Items), (std::vector<std::string>{"2", "3", "4", "5"}));
+  EXPECT_EQ(location->Count(), 4);
+  EXPECT_EQ(location->RowOfID(fresh), 5);
+}
+
+// A host that answers every notification by handing back another object.
+class ReplacingService : public host::RecordingNotificationService {
+ public:
+  explicit ReplacingService(std::shared_ptr<HostObject> answer) : answer_(std::move(answer)) {}
+  void Notify(std::int32_t code, const std::string& text, std::shared_ptr<HostObject>& object) override {
+    RecordingNotificationService::Notify(code, text, object);
+    object = answer_;
+  }
+
+ private:
+  std::shared_ptr<HostObject> answer_;
+};
+
+TEST_P(Deleting, ObjectTheHostLeavesReplacesTheItem) {
+  auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+  const std::shared_ptr<HostItem> answer = HostItemWithID("host");
+  host::ReplaceThreadNotificationService(std::make_shared<ReplacingService>(answer));
+  std::shared_ptr<HostItem> item = location->GetItem("c3");
+  EXPECT_TRUE(location->DeleteItem(item));
+  EXPECT_EQ(item, answer);
+
+  host::ReplaceThreadNotificationService(std::make_shared<ReplacingService>(hostLocation));
+  item = location->GetItem("a1");
+  const Error error = CaughtError([&] { location->DeleteItem(item); });
+  EXPECT_EQ(error.code(), ErrorCode::TypeMismatch);
+  EXPECT_NE(std::string(error.what()).find("\"a1\""), std::string::npos) << error.what();
+  EXPECT_EQ(location->Count(), 3);
+  EXPECT_TRUE(location->HasID("a1"));
+  EXPECT_EQ(item->Item_ID(), "a1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Deleting, kBothBackends, BackendName);
+
+using DeletingFaults = ComponentTest;
+
+TEST_P(DeletingFaults, FailingCellReadOrRowDeleteLeavesCountIndexAndSheetAsTheyWere) {
+  for (const std::string operation : {"CellText", "DeleteRows"}) {
+    auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+    std::shared_ptr<HostItem> item = location->GetItem("b2");
+    ASSERT_EQ(location->RowOfID("d4"), 5);
+    fake.state->failing.insert(operation);
+    const Error error = CaughtError([&] { location->DeleteItem(item); });
+    fake.state->failing.clear();
+    EXPECT_EQ(error.code(), ErrorCode::Spreadsheet) << operation;
+    EXPECT_EQ(location->Count(), 4) << operation;
+    EXPECT_EQ(Keys(location->Items), (std::vector<std::string>{"a1", "b2", "c3", "d4"})) << operation;
+    EXPECT_EQ(Values(location->Items), (std::vector<std::string>{"2", "3", "4", "5"})) << operation;
+    EXPECT_EQ(location->RowOfID("d4"), 5) << operation;
+    EXPECT_EQ(fake.Sheet().Peek(3, 1), "b2") << operation;
+    EXPECT_FALSE(hostLocation->Changed()) << operation;
+    location->Disconnect();
+  }
+}
+
+TEST_P(DeletingFaults, WithoutAnItemObjectNothingHappens) {
+  auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+  std::shared_ptr<HostItem> none;
+  EXPECT_EQ(CaughtError([&] { location->DeleteItem(none); }).code(), ErrorCode::NotOpen);
+  EXPECT_EQ(location->Count(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fake, DeletingFaults, ::testing::Values(Backend::Fake), BackendName);
+
+using Clearing = ComponentTest;
+
+Grid TenItemsBySixColumns() {
+  Grid grid = {{"ID", "TYPE", "TEXT", "Vorname", "Nachname", "Ort"}};
+  for (int row = 1; row <= 10; ++row) {
+    const std::string n = std::to_string(row);
+    grid.push_back({"id" + n, "contact", "Kontakt " + n, "Vorname " + n, "Nachname " + n, "Ort " + n});
+  }
+  return grid;
+}
+
+TEST_P(Clearing, EmptiesTheItemRowsButKeepsHeadingsAndFormats) {
+  const std::string path = Book("Zehn.xlsx", TenItemsBySixColumns());
+  auto location = Open(path);
+  service->ClearNotifications();
+  location->Clear();
+
+  EXPECT_EQ(location->Count(), 0);
+  EXPECT_EQ(location->Items.Count(), 0);
+  EXPECT_EQ(location->DataList.Count(), 0);
+  EXPECT_EQ(location->LastKey, "");
+  for (int row = 1; row <= 10; ++row) EXPECT_FALSE(location->HasID("id" + std::to_string(row)));
+  ASSERT_EQ(Codes(), std::vector<std::int32_t>{75});
+  EXPECT_EQ(service->Notifications()[0].object, hostLocation);
+  EXPECT_EQ(location->ColumnCount(), 6);
+  if (OnFake()) {
+    EXPECT_EQ(fake.state->calls.back(), "ClearContents A2:F11");
+    EXPECT_EQ(fake.Sheet().Format(11, 6), "@");
+  }
+
+  // New items start again at row 2.
+  location->NewItem(true);
+  EXPECT_EQ(Values(location->Items), std::vector<std::string>{"2"});
+  location->Disconnect();
+  Grid expected(12, std::vector<std::string>(6));
+  expected[0] = TenItemsBySixColumns()[0];
+  EXPECT_EQ(Read(path, 12, 6), expected);
+}
+
+TEST_P(Clearing, WithoutItemsOrSheetStillEmptiesTheCollectionsAndNotifies) {
+  auto location = Open(Book("Leer.xlsx", {{"ID", "TYPE", "Vorname"}}));
+  service->ClearNotifications();
+  location->Clear();
+  EXPECT_EQ(location->DataList.Count(), 0);
+  EXPECT_EQ(Codes(), std::vector<std::int32_t>{75});
+  EXPECT_TRUE(std::none_of(fake.state->calls.begin(), fake.state->calls.end(),
+                           [](const std::string& call) { return call.starts_with("ClearContents"); }));
+
+  // Closed: Disconnect keeps the collections, Clear empties them without a sheet.
+  auto closed = Open(Book("Kontakte.xlsx", kFourContacts));
+  closed->Disconnect();
+  ASSERT_EQ(closed->Items.Count(), 4);
+  service->ClearNotifications();
+  closed->Clear();
+  EXPECT_EQ(closed->Items.Count(), 0);
+  EXPECT_EQ(closed->DataList.Count(), 0);
+  EXPECT_EQ(Codes(), std::vector<std::int32_t>{75});
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Clearing, kBothBackends, BackendName);
+
+}  // namespace
+}  // namespace zentora::excel::testing
