@@ -13,6 +13,7 @@
 #include "NotificationService.h"
 #include "Output.h"
 #include "outside/Files.h"
+#include "text/Search.h"
 
 namespace zentora::cli {
 namespace {
@@ -99,16 +100,9 @@ const std::map<std::string, FixedField, std::less<>> kFixedFields = {
     {"source", {&HostItem::Item_Source, &HostItem::Item_Source}},
 };
 
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // The fixed field `name` names, or nullptr for a data field.
 const FixedField* FixedFieldNamed(const std::string& name) {
-  const auto found = kFixedFields.find(AsciiLower(name));
+  const auto found = kFixedFields.find(excel::AsciiLower(name));
   return found == kFixedFields.end() ? nullptr : &found->second;
 }
 

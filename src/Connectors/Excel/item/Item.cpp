@@ -44,13 +44,6 @@ std::shared_ptr<TopicTree> KeptTopicTree() noexcept {
   return kept;
 }
 
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // The keyword list escaped for the text form: "\" doubled, each (ASCII) character of `extra`
 // and CR and LF escaped with a backslash.
 std::string KeywordEscape(std::string text, const std::string& extra) {

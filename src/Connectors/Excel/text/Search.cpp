@@ -122,4 +122,11 @@ bool IsWordChar(std::string_view character) {
   return (character >= "A" && character <= "Z") || (character >= "a" && character <= "z") || character == "_";
 }
 
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 }  // namespace zentora::excel

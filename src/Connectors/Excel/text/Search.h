@@ -25,4 +25,8 @@ std::int32_t FindWord(std::int32_t start, std::string_view text, std::string_vie
 // other letters are not word characters.
 bool IsWordChar(std::string_view character);
 
+// `text` with "A" to "Z" lower-cased; every other byte as it is. For names whose
+// fixed spellings are ASCII (field names, text-form keys).
+std::string AsciiLower(std::string text);
+
 }  // namespace zentora::excel
