@@ -35,6 +35,11 @@ class HostLocationObject : public excel::HostLocation {
   void SetHold(bool hold) { hold_ = hold; }
   // Replaces the topic tree (nullptr removes it).
   void SetTopics(std::shared_ptr<excel::TopicTree> topics) { topics_ = std::move(topics); }
+  // The store the host opened for this location, for its enumerators; nullptr when none is set or
+  // it has gone. Held weakly, since the store keeps this object.
+  std::shared_ptr<excel::ItemStore> Store() const { return store_.lock(); }
+  // Links the store the host opened for this location.
+  void SetStore(const std::shared_ptr<excel::ItemStore>& store) { store_ = store; }
 
  private:
   std::string referenceText_;
@@ -44,6 +49,7 @@ class HostLocationObject : public excel::HostLocation {
   float changeTime_ = 0;
   std::shared_ptr<excel::HostItem> settingsItem_;
   std::shared_ptr<excel::TopicTree> topics_;
+  std::weak_ptr<excel::ItemStore> store_;
 };
 
 }  // namespace zentora::host

@@ -59,9 +59,10 @@ std::string KeywordEscape(std::string text, const std::string& extra) {
 std::shared_ptr<Item> Item::Create() { return std::shared_ptr<Item>(new Item()); }
 
 Item::~Item() {
-  if (!itemloc || !itemloc->LocObject) return;
+  const Location* location = LocationOrNull();
+  if (!location || !location->LocObject) return;
   try {
-    HostLocation& host = *itemloc->LocObject;
+    HostLocation& host = *location->LocObject;
     const std::int32_t counter = host.ChangeCounter();
     if (counter > std::numeric_limits<std::int32_t>::min()) host.SetChangeCounter(counter - 1);
     host.SetChangeTime(SecondsSinceMidnight());
@@ -70,9 +71,21 @@ Item::~Item() {
   }
 }
 
+Location* Item::LocationOrNull() const noexcept {
+  if (itemloc) return itemloc.get();
+  // The lock only asks whether the owner is alive; its owners keep it so after the lock is gone.
+  return weakloc.lock().get();
+}
+
 Location& Item::Loc() {
-  if (!itemloc) throw Error(ErrorCode::NotOpen, "the item belongs to no location (Item_Init was not called)");
-  return *itemloc;
+  if (Location* location = LocationOrNull()) return *location;
+  throw Error(ErrorCode::NotOpen,
+              "the item belongs to no location (Item_Init was not called, or its location has gone)");
+}
+
+void Item::KeepLocationWeakly() {
+  weakloc = itemloc;
+  itemloc.reset();
 }
 
 std::string Item::AssignNewID() {
@@ -93,12 +106,12 @@ bool Item::LocateRow() {
 
 std::string Item::ReadField(const std::string& field) {
   if (!LocateRow()) return kRecordGone;
-  return itemloc->ReadSheet(itemrow, field);
+  return Loc().ReadSheet(itemrow, field);
 }
 
 bool Item::WriteField(const std::string& field, const std::string& text) {
   if (!LocateRow()) return false;
-  return itemloc->WriteSheet(itemrow, field, text);
+  return Loc().WriteSheet(itemrow, field, text);
 }
 
 void Item::WriteAndNotify(const std::string& field, const std::string& value, std::int32_t code) {
@@ -108,7 +121,8 @@ void Item::WriteAndNotify(const std::string& field, const std::string& value, st
 void Item::NotifyChange(std::int32_t code, const std::string& text) {
   if (notifystate != 2) return;
   const std::string stamp = NowStamp();
-  if (itemloc && StampsLog(code)) {
+  Location* location = LocationOrNull();
+  if (location && StampsLog(code)) {
     std::string log = ReadField("log");
     if (StampAge(LogCreationStamp(log)) >= 0) {
       const std::int32_t age = StampAge(LogModifyStamp(log));
@@ -124,8 +138,8 @@ void Item::NotifyChange(std::int32_t code, const std::string& text) {
     notifyevent->Change(code, text, shared_from_this());
     return;
   }
-  if (itemloc) {
-    HostLocation& host = itemloc->HostLocationObject();
+  if (location) {
+    HostLocation& host = location->HostLocationObject();
     if (!host.Hold()) {
       std::shared_ptr<HostObject> self = shared_from_this();
       ThreadNotificationService().Notify(code, text, self);
@@ -140,7 +154,7 @@ void Item::Item_ID(const std::string& id) {
   if (id == itemid) return;
   if (LocateRow()) RefuseIdentifierOfAnotherRow(id);
   if (!WriteField("id", id)) return;
-  itemloc->ChangeKey(itemid, id);
+  Loc().ChangeKey(itemid, id);
   itemid = id;
   NotifyChange(1, id);
 }
@@ -337,6 +351,7 @@ void Item::Item_Init(const std::shared_ptr<HostObject>& location) {
   auto bound = std::dynamic_pointer_cast<Location>(location);
   if (location && !bound) throw Error(ErrorCode::TypeMismatch, "Item_Init needs a Location object");
   itemloc = std::move(bound);
+  weakloc.reset();
 }
 
 std::string Item::Item_ToString() {

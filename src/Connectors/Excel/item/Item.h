@@ -185,10 +185,15 @@ class Item : public HostItem, public std::enable_shared_from_this<Item> {
   std::string AssignNewID();
   // Binds the item to `row` and takes its identifier from the row's identifier cell.
   void BindRow(std::int32_t row);
+  // Holds the location only weakly from now on: for the location's shared item, which the location
+  // itself owns. Once the location has gone, every access throws NotOpen.
+  void KeepLocationWeakly();
 
  private:
   Item() = default;
 
+  // The bound location; nullptr when there is none or it has gone.
+  Location* LocationOrNull() const noexcept;
   Location& Loc();
   bool LocateRow();
   std::string ReadField(const std::string& field);
@@ -199,6 +204,8 @@ class Item : public HostItem, public std::enable_shared_from_this<Item> {
   void NotifyChange(std::int32_t code, const std::string& text);
 
   std::shared_ptr<Location> itemloc;
+  // The location of the location's shared item, held without keeping it alive; itemloc is empty then.
+  std::weak_ptr<Location> weakloc;
   // 0 never set, 1 off, 2 on.
   std::int16_t notifystate = 0;
   std::shared_ptr<NotificationSink> notifyevent;

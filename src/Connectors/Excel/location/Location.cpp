@@ -13,7 +13,10 @@
 #include "outside/Clock.h"
 #include "outside/Files.h"
 #include "outside/Guid.h"
+#include "text/Escaping.h"
 #include "text/Numbers.h"
+#include "text/Stamps.h"
+#include "text/Tokens.h"
 
 namespace zentora::excel {
 namespace {
@@ -82,6 +85,10 @@ void SkipOnFailure(Step step) noexcept {
 // Change codes sent to the host's notification service.
 constexpr std::int32_t kItemsCleared = 75;
 constexpr std::int32_t kItemDeleted = 38;
+constexpr std::int32_t kItemPasted = 37;
+
+// The option of the host's file fetch that asks for the path of the stored file itself.
+constexpr std::int32_t kFileOptionPath = 2;
 
 // The widest sheet has 16384 columns (A to XFD).
 constexpr std::int32_t kLastColumn = 16384;
@@ -98,6 +105,24 @@ std::string ColumnLetter(std::int32_t n) {
   for (std::int32_t rest = n; rest > 0; rest = (rest - 1) / 26)
     letters.insert(letters.begin(), static_cast<char>('A' + (rest - 1) % 26));
   return letters;
+}
+
+std::string FieldValue(const std::string& text, const std::string& key) {
+  std::string rest = text;
+  while (!rest.empty()) {
+    std::string value = NextTokenUnescaped(rest, "|");
+    if (NextToken(value, "=") == key) return UnescapeText(value);
+  }
+  return "";
+}
+
+std::string PathFileName(const std::string& path) {
+  std::string_view name = path;
+  for (const char separator : {'\\', '/'}) {
+    const std::size_t last = name.rfind(separator);
+    if (last != std::string_view::npos) name.remove_prefix(last + 1);
+  }
+  return std::string(TrimSpaces(name));
 }
 
 std::shared_ptr<Location> Location::Create(ApplicationFactory startApplication) {
@@ -417,6 +442,89 @@ void Location::ChangeKey(const std::string& oldId, const std::string& newId) {
   Items.Replace(row - 1, newId, DecimalText(row));
   LastKey = newId;
   LastRow = row;
+}
+
+std::shared_ptr<Enumerator> Location::CreateEnum(std::shared_ptr<FilterExpression>& expr) {
+  std::shared_ptr<Enumerator> enumerator = CreateEnumerator();
+  enumerator->Init(LocObject, expr);
+  return enumerator;
+}
+
+std::shared_ptr<excel::Item> Location::PasteItem(const std::string& import, bool conn) {
+  const std::int32_t row = RowOfID(FieldValue(import, "ID"));
+  std::shared_ptr<excel::Item> pasted = MakeItem(row == 0);
+  if (row > 0) pasted->BindRow(row);
+  std::shared_ptr<HostItem> item = pasted;
+
+  item->Item_ToString(import);
+  if (item->Item_ID().empty()) item->Item_ID(NewGuidText());
+  if (item->Item_Owner().empty()) item->Item_Owner(ThreadNotificationService().DefaultOwner());
+  if (item->Item_LogString().empty()) item->Item_LogString(NowStamp());
+  if (item->Item_Typ().empty()) {
+    if (item->Item_DataHasKey("File")) item->Item_Typ("file");
+    if (item->Item_DataHasKey("Path")) item->Item_Typ("path");
+  }
+  if (item->Item_Text().empty()) {
+    // Files and folders are titled by their name when the text brought no title.
+    for (const auto& [type, key] : {std::pair{"file", "File"}, std::pair{"path", "Path"}}) {
+      if (item->Item_Typ() == type && item->Item_DataHasKey(key))
+        item->Item_Text(PathFileName(item->Item_GetFile(key, kFileOptionPath)));
+    }
+  }
+  if (conn) {
+    std::shared_ptr<HostObject> object = item;
+    ThreadNotificationService().Notify(kItemPasted, import, object);
+    item = std::dynamic_pointer_cast<HostItem>(object);
+    if (!item) {
+      throw Error(object ? ErrorCode::TypeMismatch : ErrorCode::NotOpen,
+                  "the host answered the pasting of an item into \"" + LocFile + "\" with no item");
+    }
+  }
+  item->Item_Notify(true);
+  pasted = std::dynamic_pointer_cast<excel::Item>(item);
+  if (!pasted) {
+    throw Error(ErrorCode::TypeMismatch,
+                "the host answered the pasting of an item into \"" + LocFile + "\" with an item of its own");
+  }
+  HostLocationObject().SetChanged(true);
+  return pasted;
+}
+
+excel::Item& Location::SharedItem() {
+  if (!DynItem) {
+    std::shared_ptr<excel::Item> item = MakeItem(false);
+    item->KeepLocationWeakly();
+    DynItem = std::move(item);
+    DynItem->Item_Notify(true);
+  }
+  return *DynItem;
+}
+
+std::shared_ptr<HostItem> Location::SharedItemReference() {
+  // The host's reference owns both the location and the item, while neither owns the other: an
+  // item kept across OpenLocation stays usable, and dropping every reference frees both.
+  struct Holder {
+    std::shared_ptr<Location> location;
+    std::shared_ptr<excel::Item> item;
+  };
+  auto holder = std::make_shared<Holder>(Holder{shared_from_this(), DynItem});
+  return std::shared_ptr<HostItem>(holder, holder->item.get());
+}
+
+std::shared_ptr<HostItem> Location::DynamicItem(std::int32_t pos) {
+  excel::Item& item = SharedItem();
+  item.BindRow(Increment(pos, "the item position"));
+  return SharedItemReference();
+}
+
+std::shared_ptr<HostItem> Location::GetDynamicItem(const std::string& id) noexcept {
+  SkipOnFailure([this] { SharedItem(); });
+  const std::int32_t row = RowOfID(id);
+  if (row == 0 || !DynItem) return nullptr;
+  SkipOnFailure([&] { DynItem->BindRow(row); });
+  std::shared_ptr<HostItem> item;
+  SkipOnFailure([&] { item = SharedItemReference(); });
+  return item;
 }
 
 }  // namespace zentora::excel

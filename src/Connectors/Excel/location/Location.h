@@ -10,7 +10,8 @@
 // that ignore errors (Disconnect, GetField, RowOfID) say so and never throw.
 //
 // A Location lives in a std::shared_ptr (see Create): each item keeps its
-// location alive; the location keeps no items.
+// location alive; the location keeps no items but its one shared item (see
+// DynamicItem), which in turn does not keep the location alive.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +34,16 @@ class Item;
 // 1 to 16384.
 std::string ColumnLetter(std::int32_t n);
 
-class Location : public HostObject, public std::enable_shared_from_this<Location> {
+// The unescaped value of the first field of the item text form `text` whose name is exactly `key`
+// (letter case included); "" when there is none. Bars escaped by a backslash do not end a field;
+// a field without "=" has an empty value.
+std::string FieldValue(const std::string& text, const std::string& key);
+
+// What follows the last "\" or "/" of `path`, without spaces at both ends; all of `path`, trimmed,
+// when it has neither.
+std::string PathFileName(const std::string& path);
+
+class Location : public ItemStore, public std::enable_shared_from_this<Location> {
  public:
   // Starts the spreadsheet application for OpenLocation.
   using ApplicationFactory = std::function<std::shared_ptr<ExcelApplication>()>;
@@ -85,7 +95,7 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
   // True when `id` (any letter case) is in the index.
   bool HasID(const std::string& id);
   // The number of items; 0 while closed.
-  std::int32_t Count() const { return ItemCount; }
+  std::int32_t Count() const override { return ItemCount; }
   // A new item bound to the row of position `pos` (1 to Count). Throws OutOfRange outside that
   // range, before anything is created.
   std::shared_ptr<HostItem> Item(std::int32_t pos);
@@ -118,6 +128,24 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
   // is kept then), and the spreadsheet's error; a failing notification, cell read or row delete
   // leaves Count, the index and the sheet as they were.
   bool DeleteItem(std::shared_ptr<HostItem>& itm);
+  // A new enumerator of the host, initialised with LocObject and `expr`; the objects its Init leaves
+  // in the two arguments replace LocObject and the caller's `expr`. Throws what the host throws.
+  std::shared_ptr<Enumerator> CreateEnum(std::shared_ptr<FilterExpression>& expr);
+  // Makes the item text form `import` an item of this location: the row of its "ID" when that is
+  // indexed (emptied and rewritten, Count unchanged), else a new row. Then fills what is empty: a
+  // new GUID identifier, the host's default owner, a creation stamp in the log, type "file" or
+  // "path" from the data fields "File" and "Path", and for those types the text from the file's
+  // name. With `conn` the host is told (code 37, `import`) and may answer with another item.
+  // Notification ends on and the host's changed flag set. Throws on the first failing step, what
+  // was written staying written; TypeMismatch when the host's answer is not one of our items.
+  std::shared_ptr<excel::Item> PasteItem(const std::string& import, bool conn);
+  // The location's shared item bound to row `pos` + 1; created (notification on) on the first
+  // call after OpenLocation, the same object afterwards. `pos` is not checked. Every reference
+  // handed out keeps the location and the item alive; the location's own one does not form a cycle.
+  std::shared_ptr<HostItem> DynamicItem(std::int32_t pos) override;
+  // The shared item bound to the row of `id` (any letter case); nullptr, the item staying on its
+  // row, when `id` is not indexed or any step fails. Never throws.
+  std::shared_ptr<HostItem> GetDynamicItem(const std::string& id) noexcept;
 
   // For the component's own use (items reach their rows through these):
 
@@ -139,6 +167,10 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
   explicit Location(ApplicationFactory startApplication);
 
   std::shared_ptr<excel::Item> MakeItem(bool conn);
+  // The shared item, created on first use; see DynamicItem.
+  excel::Item& SharedItem();
+  // A reference to the shared item that keeps it and this location alive.
+  std::shared_ptr<HostItem> SharedItemReference();
   void ScanHeadings();
   void ScanRows();
   void CountCreatedItem();
@@ -152,8 +184,9 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
   std::string LocFile;
   // Number of item rows: rows 2 to ItemCount + 1.
   std::int32_t ItemCount = 0;
-  // The shared item of the dynamic-item operations; set to nullptr by OpenLocation.
-  std::shared_ptr<HostItem> DynItem;
+  // The shared item of the dynamic-item operations; set to nullptr by OpenLocation. The location
+  // owns it and it holds the location only weakly, so the two form no cycle.
+  std::shared_ptr<excel::Item> DynItem;
   // Number of columns in use: headings found, an appended ID column, columns appended by writes.
   std::int16_t ColCount = 0;
 };

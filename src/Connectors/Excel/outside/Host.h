@@ -72,6 +72,16 @@ class Enumerator : public HostObject {
   virtual void Init(std::shared_ptr<HostLocation>& location, std::shared_ptr<FilterExpression>& filter) = 0;
 };
 
+// A store as the host walks it: the component's Location offers its items in row order to the
+// host's enumerator through this interface.
+class ItemStore : public HostObject {
+ public:
+  // The number of items; 0 while the store is closed.
+  virtual std::int32_t Count() const = 0;
+  // The store's one shared item, moved to position `pos`; the caller keeps `pos` within 1 to Count.
+  virtual std::shared_ptr<HostItem> DynamicItem(std::int32_t pos) = 0;
+};
+
 // The host's notification service: one per thread, created on first use, kept for the thread's life.
 class NotificationService : public HostObject {
  public:
@@ -94,5 +104,8 @@ NotificationService& ThreadNotificationService();
 
 // A new object of the host's general item class, not yet initialised. Provided by the host library.
 std::shared_ptr<HostItem> CreateGeneralItem();
+
+// A new object of the host's enumerator class, not yet initialised. Provided by the host library.
+std::shared_ptr<Enumerator> CreateEnumerator();
 
 }  // namespace zentora::excel

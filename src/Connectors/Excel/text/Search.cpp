@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 
 #include "Error.h"
+#include "text/internal/CaseFolding.h"
 #include "text/internal/Positions.h"
 #include "text/internal/Utf8.h"
 
@@ -128,5 +129,7 @@ std::string AsciiLower(std::string text) {
   }
   return text;
 }
+
+std::string CaseFolded(std::string_view text) { return detail::FoldedText(text); }
 
 }  // namespace zentora::excel

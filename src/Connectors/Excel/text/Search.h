@@ -29,4 +29,9 @@ bool IsWordChar(std::string_view character);
 // fixed spellings are ASCII (field names, text-form keys).
 std::string AsciiLower(std::string text);
 
+// `text` in its Unicode simple case folding, as the keyed collections compare keys: two texts
+// that differ only in letter case ("Größe", "GRÖSSE" excepted) fold alike, and a part of a text
+// folds to a part of its folded form. For comparisons that ignore letter case.
+std::string CaseFolded(std::string_view text);
+
 }  // namespace zentora::excel

@@ -61,19 +61,12 @@ std::uint64_t WordAt(std::string_view text, std::size_t i) {
   return word;
 }
 
-}  // namespace
+// Folding at most doubles the length (an ill-formed byte gains a marker byte);
+// eight spare bytes take the last whole-word write.
+std::size_t FoldedBound(std::string_view text) { return 2 * text.size() + 8; }
 
-std::size_t FoldedHash(std::string_view text) {
-  // Folding at most doubles the length (an ill-formed byte gains a marker byte);
-  // eight spare bytes take the last whole-word write.
-  const std::size_t bound = 2 * text.size() + 8;
-  char local[512];
-  std::string large;
-  char* folded = local;
-  if (bound > sizeof local) {
-    large.resize(bound);
-    folded = large.data();
-  }
+// Writes the folded form of `text` to `folded` (FoldedBound bytes) and returns its length.
+std::size_t FoldInto(std::string_view text, char* folded) {
   std::size_t length = 0;
   std::size_t i = 0;
   while (i < text.size()) {
@@ -108,7 +101,27 @@ std::size_t FoldedHash(std::string_view text) {
     if (c >= kIllFormedByte) folded[length++] = '\xFF';
     length += EncodeCodePoint(c, folded + length);
   }
-  return std::hash<std::string_view>{}(std::string_view(folded, length));
+  return length;
+}
+
+}  // namespace
+
+std::size_t FoldedHash(std::string_view text) {
+  const std::size_t bound = FoldedBound(text);
+  char local[512];
+  std::string large;
+  char* folded = local;
+  if (bound > sizeof local) {
+    large.resize(bound);
+    folded = large.data();
+  }
+  return std::hash<std::string_view>{}(std::string_view(folded, FoldInto(text, folded)));
+}
+
+std::string FoldedText(std::string_view text) {
+  std::string folded(FoldedBound(text), '\0');
+  folded.resize(FoldInto(text, folded.data()));
+  return folded;
 }
 
 bool FoldedEqual(std::string_view a, std::string_view b) noexcept {
