@@ -1,7 +1,9 @@
 // The component on a 100,000-row workbook, next to the engine's own work in the
 // same run: opening and saving the workbook directly (unchanged, and with the
 // cell operations that loading makes) are the baselines for OpenLocation +
-// Disconnect, reading cells directly the baseline for GetItem + Item_Text.
+// Disconnect, reading cells directly the baseline for GetItem + Item_Text. The
+// walk with the shared item (DynamicItem) and the pasting of 10,000 text forms
+// report their cost per item beside GetItem's.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -9,8 +11,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HostLocationObject.h"
+#include "NotificationService.h"
 #include "location/Location.h"
 #include "outside/Spreadsheet.h"
 
@@ -125,11 +129,56 @@ void GetItemAndText(benchmark::State& state) {
   location->Disconnect();
 }
 
+// The same reading as GetItemAndText through the location's one shared item: no object per row.
+void DynamicItemAndText(benchmark::State& state) {
+  auto location = Location::Create();
+  location->LocObject = std::make_shared<host::HostLocationObject>();
+  location->OpenLocation(BenchBook());
+  for (auto _ : state) {
+    for (std::int32_t position = 1; position <= kRows; ++position) {
+      benchmark::DoNotOptimize(location->DynamicItem(position)->Item_Text());
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+  location->Disconnect();
+}
+
+constexpr std::int32_t kPasted = 10000;
+
+// 10,000 text forms with new IDs pasted into a new store, each appending its row (the store is
+// made and saved outside the timing).
+void PasteTextForms(benchmark::State& state) {
+  std::vector<std::string> texts;
+  for (std::int32_t index = 1; index <= kPasted; ++index) {
+    texts.push_back("ID=" + Identifier(index) + "|Type=contact|Text=Kontakt Nummer " + std::to_string(index) +
+                    "|DataVorname=Jörg|DataNachname=Weiß|Owner=bench|Log=20240305100000");
+  }
+  const std::string book = BenchBookPath() + "-paste.xlsx";
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove(book);
+    host::ReplaceThreadNotificationService(nullptr);
+    auto location = Location::Create();
+    location->LocObject = std::make_shared<host::HostLocationObject>();
+    location->OpenLocation(book);
+    state.ResumeTiming();
+    for (const std::string& text : texts) benchmark::DoNotOptimize(location->PasteItem(text, false));
+    state.PauseTiming();
+    location->Disconnect();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kPasted);
+  host::ReplaceThreadNotificationService(nullptr);
+  std::filesystem::remove(book);
+}
+
 BENCHMARK(EngineOpenAndSave)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(EngineOpenFormatAndSave)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(OpenLocationAndDisconnect)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(EngineCellReads)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(GetItemAndText)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(DynamicItemAndText)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PasteTextForms)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace zentora::excel

@@ -1,17 +1,24 @@
 #include "Cli.h"
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
 
+#include "ConditionFilter.h"
 #include "Error.h"
 #include "HostLocationObject.h"
 #include "NotificationService.h"
 #include "Output.h"
+#include "Transfer.h"
 #include "outside/Files.h"
 #include "text/Search.h"
 
@@ -30,13 +37,17 @@ constexpr char kOverview[] =
     "Every command opens BOOK, acts, and closes it again, saving it.\n"
     "\n"
     "commands:\n"
-    "  list BOOK [--json]          the items: ID, type, text and the data fields\n"
+    "  list BOOK [--json] [--where EXPR]\n"
+    "                              the items: ID, type, text and the data fields\n"
     "  show BOOK ID                every field of one item\n"
     "  get BOOK ID FIELD           one field of one item\n"
     "  set BOOK ID FIELD VALUE     change one field of one item\n"
     "  new BOOK [--type T] [--text X] [--data NAME=VALUE]...\n"
     "                              add an item; prints its new ID\n"
     "  delete BOOK ID              remove one item and its row\n"
+    "  export BOOK [ID]...         the items' text forms, one per line\n"
+    "  import BOOK [FILE]          paste text forms, one per line, from FILE or standard input\n"
+    "  copy SOURCE TARGET [ID]...  paste the items of SOURCE into TARGET\n"
     "\n"
     "options:\n"
     "  --notifications             print the change notifications the host received to stderr\n"
@@ -44,11 +55,14 @@ constexpr char kOverview[] =
 
 const std::map<std::string, std::string, std::less<>> kCommandHelp = {
     {"list",
-     "usage: zentora-excel list BOOK [--json]\n"
+     "usage: zentora-excel list BOOK [--json] [--where EXPR]\n"
      "\n"
      "Prints the items of BOOK as a table: ID, TYPE, TEXT and one column per data field.\n"
      "With --json, prints an array with one object per item whose keys are the sheet's\n"
-     "headings and whose values are the cells' texts exactly.\n"},
+     "headings and whose values are the cells' texts exactly.\n"
+     "With --where, only the items that meet EXPR: conditions field=value, field<>value or\n"
+     "field~text (contains, any letter case) joined by & (and) and ; (or); fixed fields by\n"
+     "name (type, text, owner, ...), data fields as $NAME: --where '$Ort=Köln;text~müller'.\n"},
     {"show",
      "usage: zentora-excel show BOOK ID\n"
      "\n"
@@ -76,6 +90,23 @@ const std::map<std::string, std::string, std::less<>> kCommandHelp = {
      "\n"
      "Removes the item with identifier ID (any letter case) from BOOK: its row is deleted and\n"
      "the rows below move up; formulas elsewhere in the workbook follow the moved cells.\n"},
+    {"export",
+     "usage: zentora-excel export BOOK [ID]...\n"
+     "\n"
+     "Prints the text form of each item of BOOK (or of the items with the given IDs, in that\n"
+     "order), one per line: ID=...|Type=...|Text=... with the fields the item carries.\n"},
+    {"import",
+     "usage: zentora-excel import BOOK [FILE]\n"
+     "\n"
+     "Pastes text forms, one per line, from FILE or standard input into BOOK (created with the\n"
+     "default headings when it does not exist): a line whose ID is in BOOK replaces that item's\n"
+     "row, any other line adds a row. Empty fields get the defaults of a pasted item (a new ID,\n"
+     "owner, creation stamp). Prints \"N added, M updated\".\n"},
+    {"copy",
+     "usage: zentora-excel copy SOURCE TARGET [ID]...\n"
+     "\n"
+     "Pastes the items of SOURCE (or those with the given IDs) into TARGET as import does, and\n"
+     "prints \"N added, M updated\".\n"},
 };
 
 // Raised for a command line that does not fit the command; exit code 2.
@@ -157,6 +188,7 @@ struct Invocation {
   std::vector<std::pair<std::string, std::string>> options;
   bool json = false;
   bool help = false;
+  std::optional<std::string> where;
 };
 
 void RequireOperands(const Invocation& call, std::size_t count, const char* names) {
@@ -171,6 +203,12 @@ void RequireExistingBook(const std::string& book) {
 
 void ListItems(const Invocation& call, std::ostream& out, Store& store) {
   Location& location = store.location();
+  std::vector<std::int32_t> positions;
+  if (call.where) {
+    positions = MatchingPositions(location, *call.where);
+  } else {
+    for (std::int32_t position = 1; position <= location.Count(); ++position) positions.push_back(position);
+  }
   if (call.json) {
     excel::ExcelWorksheet& sheet = location.ItemSheet();
     std::vector<std::string> headings;
@@ -178,22 +216,22 @@ void ListItems(const Invocation& call, std::ostream& out, Store& store) {
       headings.push_back(sheet.CellText(1, column));
     }
     out << "[";
-    for (std::int32_t position = 1; position <= location.Count(); ++position) {
-      out << (position == 1 ? "\n  {" : ",\n  {");
+    for (const std::int32_t position : positions) {
+      out << (position == positions.front() ? "\n  {" : ",\n  {");
       for (std::int32_t column = 1; column <= location.ColumnCount(); ++column) {
         out << (column == 1 ? "" : ", ") << JsonString(headings[static_cast<std::size_t>(column - 1)]) << ": "
             << JsonString(sheet.CellText(position + 1, column));
       }
       out << "}";
     }
-    out << (location.Count() == 0 ? "]\n" : "\n]\n");
+    out << (positions.empty() ? "]\n" : "\n]\n");
     return;
   }
   std::vector<std::vector<std::string>> rows(1, {"ID", "TYPE", "TEXT"});
   for (std::int32_t index = 1; index <= location.DataList.Count(); ++index) {
     rows[0].push_back(TableCell(location.DataList.At(index)));
   }
-  for (std::int32_t position = 1; position <= location.Count(); ++position) {
+  for (const std::int32_t position : positions) {
     const auto item = location.Item(position);
     std::vector<std::string> row = {TableCell(item->Item_ID()), TableCell(item->Item_Typ()),
                                     TableCell(item->Item_Text())};
@@ -271,6 +309,38 @@ void DeleteItem(const Invocation& call, Store& store) {
   store.location().DeleteItem(item);
 }
 
+// import BOOK [FILE]: pastes the lines of FILE or standard input, then saves.
+int ImportInto(const Invocation& call, std::ostream& out, std::ostream& err,
+               const Location::ApplicationFactory& startApplication) {
+  std::ifstream file;
+  if (call.operands.size() == 2) {
+    file.open(call.operands[1], std::ios::binary);
+    if (!file) throw std::runtime_error("cannot read \"" + call.operands[1] + "\"");
+  }
+  Store store(call.operands[0], startApplication);
+  std::istream& in = call.operands.size() == 2 ? static_cast<std::istream&>(file) : std::cin;
+  const PasteCount count = ImportItems(store.location(), in, isatty(STDERR_FILENO) ? &err : nullptr);
+  store.location().Save();
+  out << Summary(count) << '\n';
+  return 0;
+}
+
+// copy SOURCE TARGET [ID]...: pastes the source's items into the target, then saves the target.
+int CopyBetween(const Invocation& call, std::ostream& out,
+                const Location::ApplicationFactory& startApplication) {
+  const std::string& target = call.operands[1];
+  if (excel::FileExists(target) && std::filesystem::equivalent(call.operands[0], target)) {
+    throw std::runtime_error("copy needs two different workbooks, not \"" + target + "\" twice");
+  }
+  Store source(call.operands[0], startApplication);
+  Store destination(target, startApplication);
+  const PasteCount count = CopyItems(source.location(), destination.location(),
+                                     {call.operands.begin() + 2, call.operands.end()}, call.operands[0]);
+  destination.location().Save();
+  out << Summary(count) << '\n';
+  return 0;
+}
+
 Invocation Parse(const std::vector<std::string>& args, bool& notifications) {
   Invocation call;
   for (std::size_t index = 0; index < args.size(); ++index) {
@@ -287,6 +357,14 @@ Invocation Parse(const std::vector<std::string>& args, bool& notifications) {
       call.command = arg;
     } else if (arg == "--json" && call.command == "list") {
       call.json = true;
+    } else if (arg == "--where" && call.command == "list") {
+      if (index + 1 == args.size()) throw UsageError("--where needs an expression");
+      call.where = args[++index];
+      try {
+        host::ConditionFilter checked(*call.where);
+      } catch (const host::FilterSyntaxError& error) {
+        throw UsageError(error.what());
+      }
     } else if (call.command == "new" && (arg == "--type" || arg == "--text" || arg == "--data")) {
       if (index + 1 == args.size()) throw UsageError(arg + " needs a value");
       const std::string& value = args[++index];
@@ -327,7 +405,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (call.command == "set") RequireOperands(call, 4, "BOOK, ID, FIELD and VALUE");
     if (call.command == "new") RequireOperands(call, 1, "BOOK");
     if (call.command == "delete") RequireOperands(call, 2, "BOOK and ID");
-    if (call.command != "new") RequireExistingBook(call.operands[0]);
+    if (call.command == "export" && call.operands.empty()) RequireOperands(call, 1, "BOOK");
+    if (call.command == "import" && call.operands.size() != 2) RequireOperands(call, 1, "BOOK");
+    if (call.command == "copy" && call.operands.size() < 2) RequireOperands(call, 2, "SOURCE and TARGET");
+    if (call.command != "new" && call.command != "import") RequireExistingBook(call.operands[0]);
+    if (call.command == "import") return ImportInto(call, out, err, startApplication);
+    if (call.command == "copy") return CopyBetween(call, out, startApplication);
 
     Store store(call.operands[0], startApplication);
     if (call.command == "list") ListItems(call, out, store);
@@ -336,6 +419,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (call.command == "set") SetField(call, store);
     if (call.command == "new") NewItem(call, out, store);
     if (call.command == "delete") DeleteItem(call, store);
+    if (call.command == "export") {
+      ExportItems(store.location(), {call.operands.begin() + 1, call.operands.end()}, call.operands[0], out);
+    }
     // Disconnect saves too but drops a failed save silently; a change that did not reach the
     // file must fail the command.
     if (call.command == "set" || call.command == "new" || call.command == "delete") store.location().Save();
