@@ -9,7 +9,8 @@
 //
 // Failures throw (zentora::excel::Error, or the host's or spreadsheet's own
 // exception); nothing here catches them except the release of the item.
-// Items live in a std::shared_ptr (see Create) and keep their location alive.
+// Items live in a std::shared_ptr (see Create) and keep their location alive, except the
+// location's own shared item, which its location owns (KeepLocationWeakly).
 #pragma once
 
 #include <cstdint>
