@@ -477,7 +477,8 @@ std::shared_ptr<excel::Item> Location::PasteItem(const std::string& import, bool
     item = std::dynamic_pointer_cast<HostItem>(object);
     if (!item) {
       throw Error(object ? ErrorCode::TypeMismatch : ErrorCode::NotOpen,
-                  "the host answered the pasting of an item into \"" + LocFile + "\" with no item");
+                  "the host answered the pasting of an item into \"" + LocFile + "\" with " +
+                      (object ? "an object that is not an item" : "no object"));
     }
   }
   item->Item_Notify(true);
