@@ -36,6 +36,7 @@ class FakeWorksheet : public ExcelWorksheet {
  public:
   explicit FakeWorksheet(std::shared_ptr<FakeSpreadsheetState> state) : state_(std::move(state)) {}
 
+  std::string Name() override { return "Tabelle1"; }
   std::string CellText(std::int32_t row, std::int32_t column) override;
   void SetCellText(std::int32_t row, std::int32_t column, std::string_view text) override;
   void SetNumberFormat(std::int32_t row, std::int32_t column, std::string_view format) override;
