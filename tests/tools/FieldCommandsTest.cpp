@@ -136,7 +136,9 @@ TEST_F(FieldCommands, MistakesAreNamedAndLeaveTheFileAsItWas) {
       {{"list", folder.Path("Tabelle.csv")}, 1, {"Tabelle.csv: this is a CSV or other text file"}},
       {{"list", folder.Path("Geheim.xlsx")}, 1, {"Geheim.xlsx: this workbook is encrypted"}},
       {{"list", folder.Path("Ordner.xlsx")}, 1, {"Ordner.xlsx is a folder, not a workbook"}},
-      {{"get", book, "k1", "text", "mehr"}, 2, {"too many arguments for get (\"mehr\""}},
+      {{"get", book, "k1", "text", "mehr"},
+       2,
+       {"too many arguments for get: it takes BOOK, ID and FIELD, not also \"mehr\""}},
   };
   for (const auto& example : cases) {
     const std::string file = example.args[1];

@@ -230,8 +230,8 @@ void RequireOperands(const Invocation& call, const Command& command) {
     throw UsageError(call.command + " needs " + command.operandNames + help);
   }
   if (call.operands.size() > command.maxOperands) {
-    throw UsageError("too many arguments for " + call.command + " (\"" + call.operands[command.maxOperands] +
-                     "\" and after): it takes " + command.operandNames + help);
+    throw UsageError("too many arguments for " + call.command + ": it takes " + command.operandNames +
+                     ", not also \"" + call.operands[command.maxOperands] + "\"" + help);
   }
 }
 
@@ -247,32 +247,13 @@ void RequireColumn(Location& location, const std::string& book, const std::strin
   if (ColumnOfField(location, field) == 0) throw NotFound(NoColumnMessage(location, book, field) + advice);
 }
 
-void ListItems(const Invocation& call, std::ostream& out, Store& store) {
-  Location& location = store.location();
-  const bool json = call.Has("--json");
-  const auto picked = call.Value("--columns");
-  if (json && !picked) {
-    excel::ExcelWorksheet& sheet = location.ItemSheet();
-    std::vector<std::string> headings;
-    for (std::int32_t column = 1; column <= location.ColumnCount(); ++column) {
-      headings.push_back(sheet.CellText(1, column));
-    }
-    out << "[";
-    for (std::int32_t position = 1; position <= location.Count(); ++position) {
-      out << (position == 1 ? "\n  {" : ",\n  {");
-      for (std::int32_t column = 1; column <= location.ColumnCount(); ++column) {
-        out << (column == 1 ? "" : ", ") << JsonString(headings[static_cast<std::size_t>(column - 1)]) << ": "
-            << JsonString(sheet.CellText(position + 1, column));
-      }
-      out << "}";
-    }
-    out << (location.Count() == 0 ? "]\n" : "\n]\n");
-    return;
-  }
+// The rows `list` prints, headings first: the fields named by --columns, or ID, TYPE, TEXT and the
+// data fields.
+std::vector<std::vector<std::string>> FieldRows(const Invocation& call, Location& location) {
   // (heading printed, field) pairs.
   std::vector<std::pair<std::string, std::string>> columns = {
       {"ID", "id"}, {"TYPE", "type"}, {"TEXT", "text"}};
-  if (picked) {
+  if (const auto picked = call.Value("--columns")) {
     columns.clear();
     std::string rest = *picked;
     while (!rest.empty()) {
@@ -297,17 +278,26 @@ void ListItems(const Invocation& call, std::ostream& out, Store& store) {
     }
     rows.push_back(std::move(row));
   }
-  if (json) {
-    out << "[";
-    for (std::size_t index = 1; index < rows.size(); ++index) {
-      out << (index == 1 ? "\n  {" : ",\n  {");
-      for (std::size_t column = 0; column < columns.size(); ++column) {
-        out << (column == 0 ? "" : ", ") << JsonString(rows[0][column]) << ": "
-            << JsonString(rows[index][column]);
+  return rows;
+}
+
+void ListItems(const Invocation& call, std::ostream& out, Store& store) {
+  Location& location = store.location();
+  std::vector<std::vector<std::string>> rows;
+  if (call.Has("--json") && !call.Has("--columns")) {
+    // The sheet's headings and cell texts exactly, whatever field each column is.
+    excel::ExcelWorksheet& sheet = location.ItemSheet();
+    for (std::int32_t row = 1; row <= location.Count() + 1; ++row) {
+      rows.emplace_back();
+      for (std::int32_t column = 1; column <= location.ColumnCount(); ++column) {
+        rows.back().push_back(sheet.CellText(row, column));
       }
-      out << "}";
     }
-    out << (rows.size() == 1 ? "]\n" : "\n]\n");
+  } else {
+    rows = FieldRows(call, location);
+  }
+  if (call.Has("--json")) {
+    WriteJsonObjects(out, rows);
     return;
   }
   for (auto& row : rows) {

@@ -69,6 +69,19 @@ std::string JsonString(std::string_view text) {
   return json + "\"";
 }
 
+void WriteJsonObjects(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+  out << "[";
+  for (std::size_t index = 1; index < rows.size(); ++index) {
+    out << (index == 1 ? "\n  {" : ",\n  {");
+    for (std::size_t column = 0; column < rows[index].size(); ++column) {
+      out << (column == 0 ? "" : ", ") << JsonString(rows[0][column]) << ": "
+          << JsonString(rows[index][column]);
+    }
+    out << "}";
+  }
+  out << (rows.size() <= 1 ? "]\n" : "\n]\n");
+}
+
 std::string TableCell(std::string_view text) {
   std::string cell;
   for (std::size_t i = 0; i < text.size(); ++i) {

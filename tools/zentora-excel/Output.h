@@ -14,6 +14,10 @@ namespace zentora::cli {
 // escaped, all other bytes (UTF-8 included) as they are.
 std::string JsonString(std::string_view text);
 
+// Writes the rows after the first as a JSON array of objects, one per line, whose keys are the
+// first row's texts in order; "[]" when there is only the first row.
+void WriteJsonObjects(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
+
 // One line of a table cell: line breaks shown as "⏎", other control characters as "·".
 std::string TableCell(std::string_view text);
 
