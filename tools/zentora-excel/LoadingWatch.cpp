@@ -114,7 +114,7 @@ std::string DescribeLoadingChanges(const LoadingChanges& changes, const std::str
                                    : " rows (between rows " + excel::DecimalText(changes.firstRow) + " and " +
                                          excel::DecimalText(changes.lastRow) + ")");
   }
-  return "opening " + book + " the first time changes its sheet \"" + changes.sheet + "\": it " + what +
+  return "opening " + book + " changes its sheet \"" + changes.sheet + "\": it " + what +
          ", and gives the item cells the text format" +
          (dryRun ? " (--dry-run: nothing is written)" : "; the workbook is saved with these changes");
 }
