@@ -337,6 +337,12 @@ void SetField(const Invocation& call, Store& store) {
       throw UsageError("the field " + std::string(fixed->name) +
                        " is only reported by the item and cannot be set");
     }
+    // The item writes a new ID into its cell before the index refuses one that is taken.
+    const std::int32_t taken = fixed->name == "id" ? store.location().RowOfID(value) : 0;
+    if (taken != 0 && taken != store.location().RowOfID(call.operands[1])) {
+      throw std::runtime_error("the ID \"" + value + "\" is taken in " + call.operands[0] + " (row " +
+                               std::to_string(taken) + "; IDs are compared without regard to letter case)");
+    }
     fixed->set(*item, value);
     return;
   }
