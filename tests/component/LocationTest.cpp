@@ -89,7 +89,7 @@ TEST_F(Loading, DuplicateHeadingsOrIdentifiersFailWithTheCollectionsError) {
   } cases[] = {
       {{{"ID", "TYP", "TYPE"}}, "type"},
       {{{"ID", "TEXT", "TEXT"}}, "text"},
-      {{{"ID", "Straße", "STRASSE", "STRAßE"}}, "$STRAßE"},
+      {{{"ID", "Straße", "STRASSE", "STRAßE"}}, "data field \"STRAßE\""},
       {{{"ID", "TEXT"}, {"abc", "x"}, {"ABC", "y"}}, "ABC"},
   };
   int n = 0;

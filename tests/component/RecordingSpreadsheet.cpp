@@ -14,6 +14,7 @@ class RecordedWorksheet : public ExcelWorksheet {
   RecordedWorksheet(std::shared_ptr<ExcelWorksheet> sheet, std::shared_ptr<SpreadsheetRecord> record)
       : sheet_(std::move(sheet)), record_(std::move(record)) {}
 
+  std::string Name() override { return sheet_->Name(); }
   std::string CellText(std::int32_t row, std::int32_t column) override {
     ++record_->cellReads;
     record_->Check("CellText");

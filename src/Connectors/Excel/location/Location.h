@@ -140,6 +140,8 @@ class Location : public HostObject, public std::enable_shared_from_this<Location
 
   std::shared_ptr<excel::Item> MakeItem(bool conn);
   void ScanHeadings();
+  // Maps `field` to `column`; throws DuplicateKey naming both columns when another heading has it.
+  void MapHeading(const std::string& field, std::int16_t column);
   void ScanRows();
   void CountCreatedItem();
   // The identifier cells of the indexed rows below `row`, from the last index entry upwards.
