@@ -2,24 +2,17 @@
 
 namespace zentora::excel::testing {
 
-std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
-  return info.param == Backend::Fake ? "Fake" : "Engine";
-}
-
-void PrintTo(Backend backend, std::ostream* out) { *out << (backend == Backend::Fake ? "fake" : "engine"); }
-
 void ComponentTest::SetUp() { host::ReplaceThreadNotificationService(service); }
 
 void ComponentTest::TearDown() { host::ReplaceThreadNotificationService(nullptr); }
 
 Location::ApplicationFactory ComponentTest::Factory() {
-  if (OnFake()) return [this] { return fake.Start(); };
-  return [] { return CreateExcelApplication(); };
+  return [this] { return StartRecorded(record); };
 }
 
 std::string ComponentTest::Book(const std::string& name, const Grid& grid) {
   const std::string path = folder.Path(name);
-  const auto application = Factory()();
+  const auto application = CreateExcelApplication();
   WriteWorkbook(*application, path, grid);
   application->Quit();
   return path;
@@ -33,7 +26,7 @@ std::shared_ptr<Location> ComponentTest::Open(const std::string& path) {
 }
 
 Grid ComponentTest::Read(const std::string& path, std::int32_t rows, std::int32_t columns) {
-  const auto application = Factory()();
+  const auto application = CreateExcelApplication();
   Grid grid = ReadWorkbook(*application, path, rows, columns);
   application->Quit();
   return grid;

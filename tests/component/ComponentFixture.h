@@ -1,6 +1,6 @@
 // The fixture of the component tests: a host location object, a recording
-// notification service for the thread, a temporary folder, and the spreadsheet
-// the location runs on (the fake, or the project's engine).
+// notification service for the thread, a temporary folder, and the project's
+// spreadsheet engine behind a recording, fault-injecting layer.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "Error.h"
-#include "FakeSpreadsheet.h"
 #include "HostLocationObject.h"
 #include "NotificationService.h"
+#include "RecordingSpreadsheet.h"
 #include "Workbooks.h"
 #include "location/Location.h"
 
@@ -45,22 +45,12 @@ inline std::vector<std::string> Values(const KeyedCollection<std::string>& colle
   return values;
 }
 
-enum class Backend { Fake, Engine };
-
-// The backends a suite runs on when it runs on both.
-inline const auto kBothBackends = ::testing::Values(Backend::Fake, Backend::Engine);
-
-std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
-// Names the backend in test output.
-void PrintTo(Backend backend, std::ostream* out);
-
-class ComponentTest : public ::testing::TestWithParam<Backend> {
+class ComponentTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
-  bool OnFake() const { return GetParam() == Backend::Fake; }
-  // Starts applications of the backend under test.
+  // Starts recorded engine applications.
   Location::ApplicationFactory Factory();
   // Saves `grid` as the workbook `name` in the temporary folder; returns its path.
   std::string Book(const std::string& name, const Grid& grid);
@@ -72,7 +62,7 @@ class ComponentTest : public ::testing::TestWithParam<Backend> {
   std::vector<std::int32_t> Codes() const;
 
   TempFolder folder;
-  FakeSpreadsheet fake;
+  std::shared_ptr<SpreadsheetRecord> record = std::make_shared<SpreadsheetRecord>();
   std::shared_ptr<host::HostLocationObject> hostLocation =
       std::make_shared<host::HostLocationObject>("zentora://test/Adressen");
   std::shared_ptr<host::RecordingNotificationService> service =

@@ -41,7 +41,7 @@ TEST(TextFormFields, FieldValueTakesTheExactKeyBehindEscapedBarsAndPathFileNameT
 
 using Pasting = ComponentTest;
 
-TEST_P(Pasting, KnownIDsUpdateInPlaceOthersAppendAndMissingOnesGetAGuid) {
+TEST_F(Pasting, KnownIDsUpdateInPlaceOthersAppendAndMissingOnesGetAGuid) {
   CountingGuidSource guids;
   const GuidOverride predictable(guids);
   const std::string path = Book("Kontakte.xlsx", kContacts);
@@ -66,7 +66,7 @@ TEST_P(Pasting, KnownIDsUpdateInPlaceOthersAppendAndMissingOnesGetAGuid) {
   EXPECT_EQ(Open(path)->GetItem(id)->Item_Text(), "Ohne Kennung");
 }
 
-TEST_P(Pasting, FileAndPathFieldsGiveTypeAndText) {
+TEST_F(Pasting, FileAndPathFieldsGiveTypeAndText) {
   auto location = Open(Book("Kontakte.xlsx", kContacts));
   const std::vector<std::string> cases[] = {
       {"ID=f1|DataFile=x", "file", "Bericht 2024.pdf"},
@@ -85,7 +85,7 @@ TEST_P(Pasting, FileAndPathFieldsGiveTypeAndText) {
   }
 }
 
-TEST_P(Pasting, OnlyAConnectedPasteIsToldOnceWithItsTextAfterTheDefaults) {
+TEST_F(Pasting, OnlyAConnectedPasteIsToldOnceWithItsTextAfterTheDefaults) {
   auto location = Open(Book("Kontakte.xlsx", kContacts));
   service->ClearNotifications();
   location->PasteItem("ID=a1|Text=Anna M.", false);
@@ -99,11 +99,9 @@ TEST_P(Pasting, OnlyAConnectedPasteIsToldOnceWithItsTextAfterTheDefaults) {
   EXPECT_EQ(std::count(codes.begin(), codes.end(), 37), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Pasting, kBothBackends, BackendName);
-
 using DynamicItems = ComponentTest;
 
-TEST_P(DynamicItems, OneObjectFollowsTheLatestBindingUntilTheNextOpening) {
+TEST_F(DynamicItems, OneObjectFollowsTheLatestBindingUntilTheNextOpening) {
   auto location = Open(Book("Kontakte.xlsx", kContacts));
   const auto first = location->DynamicItem(1);
   EXPECT_TRUE(first->Item_Notify());
@@ -119,7 +117,7 @@ TEST_P(DynamicItems, OneObjectFollowsTheLatestBindingUntilTheNextOpening) {
   EXPECT_EQ(first->Item_ID(), "a1");  // the old object still reads through its location
 }
 
-TEST_P(DynamicItems, LocationAndSharedItemFormNoCycle) {
+TEST_F(DynamicItems, LocationAndSharedItemFormNoCycle) {
   std::weak_ptr<Location> watched;
   std::shared_ptr<HostItem> kept;
   {
@@ -133,7 +131,7 @@ TEST_P(DynamicItems, LocationAndSharedItemFormNoCycle) {
   EXPECT_TRUE(watched.expired());
 }
 
-TEST_P(DynamicItems, EnumeratorYieldsTheMatchingItemsInRowOrder) {
+TEST_F(DynamicItems, EnumeratorYieldsTheMatchingItemsInRowOrder) {
   auto location = Open(Book("Kontakte.xlsx", kContacts));
   std::shared_ptr<FilterExpression> filter;
   EXPECT_THROW(location->CreateEnum(filter), std::invalid_argument);  // the host object knows no store
@@ -149,8 +147,6 @@ TEST_P(DynamicItems, EnumeratorYieldsTheMatchingItemsInRowOrder) {
   }
   EXPECT_EQ(hostLocation->ChangeCounter(), 1);  // the walks used the one shared item
 }
-
-INSTANTIATE_TEST_SUITE_P(Backends, DynamicItems, kBothBackends, BackendName);
 
 }  // namespace
 }  // namespace zentora::excel::testing

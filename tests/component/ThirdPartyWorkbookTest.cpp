@@ -26,7 +26,7 @@ class ThirdPartyWorkbook : public ComponentTest {
   std::string path;
 };
 
-TEST_P(ThirdPartyWorkbook, OpensWithoutIdentifierColumnAndWritesOneBack) {
+TEST_F(ThirdPartyWorkbook, OpensWithoutIdentifierColumnAndWritesOneBack) {
   ASSERT_EQ(Python("wb = openpyxl.Workbook()\n"
                    "ws = wb.active\n"
                    "ws.append(['Name', 'Type', 'Date', 'TXT', 'PLZ'])\n"
@@ -67,7 +67,7 @@ TEST_P(ThirdPartyWorkbook, OpensWithoutIdentifierColumnAndWritesOneBack) {
   EXPECT_EQ(checked.out, "ok\n");
 }
 
-TEST_P(ThirdPartyWorkbook, DuplicateIdentifiersFromAnotherWriterFailToOpen) {
+TEST_F(ThirdPartyWorkbook, DuplicateIdentifiersFromAnotherWriterFailToOpen) {
   ASSERT_EQ(Python("wb = openpyxl.Workbook()\n"
                    "ws = wb.active\n"
                    "ws.append(['ID', 'TEXT'])\n"
@@ -81,8 +81,6 @@ TEST_P(ThirdPartyWorkbook, DuplicateIdentifiersFromAnotherWriterFailToOpen) {
   EXPECT_EQ(error.code(), ErrorCode::DuplicateKey);
   EXPECT_NE(std::string(error.what()).find("ärger"), std::string::npos) << error.what();
 }
-
-INSTANTIATE_TEST_SUITE_P(Engine, ThirdPartyWorkbook, ::testing::Values(Backend::Engine), BackendName);
 
 }  // namespace
 }  // namespace zentora::excel::testing

@@ -49,11 +49,14 @@ std::string SheetWith(const std::string& sheetData) {
 }
 
 TEST(HostilePackage, DataThatIsNoZipOrAnOldOrEncryptedWorkbook) {
-  ExpectRefused("just text", ErrorCode::NotAWorkbook, "not a readable zip");
+  ExpectRefused("ID;Name\n1;a\n", ErrorCode::NotAWorkbook, "a CSV or other text file");
+  ExpectRefused(std::string("binary\0", 7), ErrorCode::NotAWorkbook, "not a readable zip");
   ExpectRefused("", ErrorCode::NotAWorkbook, "the file is empty");
-  std::string compound("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-  ExpectRefused(compound + std::string(4096, '\0'), ErrorCode::NotAWorkbook,
-                "encrypted or legacy binary workbook");
+  std::string compound = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(4096, '\0');
+  ExpectRefused(compound, ErrorCode::NotAWorkbook, "legacy binary .xls workbook");
+  std::string stream;
+  for (const char c : std::string("EncryptedPackage")) stream += {c, '\0'};
+  ExpectRefused(compound + stream, ErrorCode::NotAWorkbook, "this workbook is encrypted");
   std::string valid = PackageBytes(WorkbookParts(""));
   ExpectRefused(valid.substr(0, valid.size() / 2), ErrorCode::NotAWorkbook, "not a readable zip");
   ExpectRefused(valid.substr(0, valid.size() - 10), ErrorCode::NotAWorkbook, "not a readable zip");

@@ -4,15 +4,16 @@
 
 #include <sstream>
 
-#include "FakeSpreadsheet.h"
+#include "RecordingSpreadsheet.h"
 #include "Workbooks.h"
 
 namespace zentora::cli {
 namespace {
 
-using excel::testing::FakeSpreadsheet;
 using excel::testing::Grid;
 using excel::testing::ReadWorkbook;
+using excel::testing::SpreadsheetRecord;
+using excel::testing::StartRecorded;
 using excel::testing::TempFolder;
 using excel::testing::WriteWorkbook;
 
@@ -26,7 +27,7 @@ class CommandLine : public ::testing::Test {
  protected:
   void SetUp() override {
     book = folder.Path("Adressen.xlsx");
-    WriteWorkbook(*fake.Start(), book,
+    WriteWorkbook(*excel::CreateExcelApplication(), book,
                   {{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Type"},
                    {"k1", "contact", "Anna Müller", "Anna", "Köln", "privat"},
                    {"k2", "contact", "Zeile 1\nZeile \"2\"", "Jörg", "Gießen", ""}});
@@ -35,16 +36,16 @@ class CommandLine : public ::testing::Test {
   Outcome Run(const std::vector<std::string>& args) {
     std::ostringstream out;
     std::ostringstream err;
-    const int code = cli::Run(args, out, err, [this] { return fake.Start(); });
+    const int code = cli::Run(args, out, err, [this] { return StartRecorded(record); });
     return {code, out.str(), err.str()};
   }
 
   Grid Saved(std::int32_t rows, std::int32_t columns) {
-    return ReadWorkbook(*fake.Start(), book, rows, columns);
+    return ReadWorkbook(*excel::CreateExcelApplication(), book, rows, columns);
   }
 
   TempFolder folder;
-  FakeSpreadsheet fake;
+  std::shared_ptr<SpreadsheetRecord> record = std::make_shared<SpreadsheetRecord>();
   std::string book;
 };
 
@@ -71,7 +72,7 @@ TEST_F(CommandLine, MistakesGiveOneLineOnStderrAndANonZeroExit) {
       {{"list"}, 2, "list needs BOOK"},
       {{"get", "b", "k1"}, 2, "get needs BOOK, ID and FIELD"},
       {{"list", "b", "--csv"}, 2, "unknown option --csv for list"},
-      {{"new", "b", "--data", "ohne"}, 2, "--data needs NAME=VALUE"},
+      {{"new", "b.xlsx", "--data", "ohne"}, 2, "--data needs NAME=VALUE"},
       {{"new", "b", "--type"}, 2, "--type needs a value"},
       {{"delete", "b"}, 2, "delete needs BOOK and ID"},
       {{"list", "/nirgends/Adressen.xlsx"}, 1, "no workbook at \"/nirgends/Adressen.xlsx\""},
@@ -88,11 +89,11 @@ TEST_F(CommandLine, MistakesGiveOneLineOnStderrAndANonZeroExit) {
 
 TEST_F(CommandLine, ErrorsOfTheStoreNameWhatWasMissing) {
   const Outcome missingItem = Run({"show", book, "k9"});
-  EXPECT_EQ(missingItem.code, 1);
+  EXPECT_EQ(missingItem.code, 3);
   EXPECT_EQ(missingItem.err, "zentora-excel: no item with ID \"k9\" in " + book + "\n");
   const Outcome missingField = Run({"get", book, "k1", "Telefon"});
-  EXPECT_EQ(missingField.code, 1);
-  EXPECT_NE(missingField.err.find("no field \"Telefon\""), std::string::npos);
+  EXPECT_EQ(missingField.code, 3);
+  EXPECT_NE(missingField.err.find("no column \"Telefon\""), std::string::npos);
 }
 
 TEST_F(CommandLine, ListPrintsATableOfTheItems) {
@@ -130,7 +131,7 @@ TEST_F(CommandLine, SetWritesThroughTheItemAndTheWorkbookKeepsIt) {
   const Outcome owner = Run({"--notifications", "set", book, "k2", "OWNER", "jörg"});
   EXPECT_EQ(owner.code, 0);
   EXPECT_EQ(owner.err, "notification 15 \"jörg\"\n");
-  EXPECT_EQ(Run({"set", book, "k1", "Telefon", "0221 4711"}).code, 0);
+  EXPECT_EQ(Run({"set", book, "k1", "Telefon", "0221 4711", "--add-field"}).code, 0);
   EXPECT_EQ(Run({"get", book, "k2", "owner"}).out, "jörg\n");
   const Grid saved = Saved(3, 8);
   EXPECT_EQ(saved[0],
@@ -156,7 +157,7 @@ TEST_F(CommandLine, NewCreatesAMissingBookWithTheDefaultHeadings) {
   const std::string fresh = folder.Path("Neu.xlsx");
   const Outcome created = Run({"new", fresh, "--text", "Erster"});
   ASSERT_EQ(created.code, 0) << created.err;
-  const Grid saved = ReadWorkbook(*fake.Start(), fresh, 2, 5);
+  const Grid saved = ReadWorkbook(*excel::CreateExcelApplication(), fresh, 2, 5);
   EXPECT_EQ(saved[0], (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}));
   EXPECT_EQ(saved[1][2], "Erster");
 }
@@ -169,20 +170,20 @@ TEST_F(CommandLine, DeleteRemovesTheRowAndNotifiesTheHost) {
   EXPECT_EQ(Saved(3, 3),
             (Grid{{"ID", "TYPE", "TEXT"}, {"k2", "contact", "Zeile 1\nZeile \"2\""}, {"", "", ""}}));
   const Outcome again = Run({"delete", book, "k1"});
-  EXPECT_EQ(again.code, 1);
+  EXPECT_EQ(again.code, 3);
   EXPECT_EQ(again.err, "zentora-excel: no item with ID \"k1\" in " + book + "\n");
-  fake.state->failing = {"SaveAs"};
+  record->failing = {"SaveAs"};
   EXPECT_EQ(Run({"delete", book, "k2"}).code, 1);
-  fake.state->failing.clear();
+  record->failing.clear();
   EXPECT_EQ(Run({"get", book, "k2", "Vorname"}).out, "Jörg\n");
 }
 
 TEST_F(CommandLine, AChangeThatCannotBeSavedFailsTheCommand) {
-  fake.state->failing = {"SaveAs"};
+  record->failing = {"SaveAs"};
   const Outcome outcome = Run({"set", book, "k1", "text", "verloren"});
   EXPECT_EQ(outcome.code, 1);
-  EXPECT_EQ(outcome.err, "zentora-excel: SaveAs failed (injected fault) (error 1004)\n");
-  fake.state->failing.clear();
+  EXPECT_EQ(outcome.err, "zentora-excel: " + book + ": SaveAs failed (injected fault)\n");
+  record->failing.clear();
   EXPECT_EQ(Run({"get", book, "k1", "text"}).out, "Anna Müller\n");
 }
 

@@ -43,7 +43,7 @@ class Example : public ::testing::Test {
 };
 
 TEST_F(Example, ListShowsTheAddressBook) {
-  const ProcessOutcome listed = Program("list " + ShellQuoted(book));
+  const ProcessOutcome listed = Program("list --wide " + ShellQuoted(book));
   ASSERT_EQ(listed.code, 0) << listed.out;
   EXPECT_EQ(listed.out.rfind("ID   TYPE     TEXT", 0), 0U) << listed.out;
   EXPECT_NE(listed.out.find("k03  contact  Zoë Schäfer"), std::string::npos) << listed.out;

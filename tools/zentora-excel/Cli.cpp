@@ -8,19 +8,22 @@
 #include <iostream>
 #include <map>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
 
+#include "Commands.h"
 #include "ConditionFilter.h"
-#include "Error.h"
+#include "FieldNames.h"
 #include "HostLocationObject.h"
+#include "LoadingWatch.h"
 #include "NotificationService.h"
 #include "Output.h"
 #include "Transfer.h"
+#include "Version.h"
 #include "outside/Files.h"
 #include "text/Search.h"
+#include "text/Tokens.h"
 
 namespace zentora::cli {
 namespace {
@@ -28,117 +31,187 @@ namespace {
 using excel::HostItem;
 using excel::Location;
 
-constexpr char kProgram[] = "zentora-excel";
-
 constexpr char kOverview[] =
-    "usage: zentora-excel [--notifications] COMMAND BOOK ...\n"
+    "usage: zentora-excel [--notifications] [--dry-run] COMMAND BOOK ...\n"
     "\n"
     "Keeps the records of a store in an .xlsx workbook: one row per item, headings in row 1.\n"
     "Every command opens BOOK, acts, and closes it again, saving it.\n"
     "\n"
     "commands:\n"
-    "  list BOOK [--json] [--where EXPR]\n"
+    "  list BOOK [--json] [--wide] [--columns A,B,...] [--where EXPR]\n"
     "                              the items: ID, type, text and the data fields\n"
     "  show BOOK ID                every field of one item\n"
     "  get BOOK ID FIELD           one field of one item\n"
-    "  set BOOK ID FIELD VALUE     change one field of one item\n"
+    "  set BOOK ID FIELD VALUE [--add-field]\n"
+    "                              change one field of one item\n"
     "  new BOOK [--type T] [--text X] [--data NAME=VALUE]...\n"
     "                              add an item; prints its new ID\n"
     "  delete BOOK ID              remove one item and its row\n"
     "  export BOOK [ID]...         the items' text forms, one per line\n"
     "  import BOOK [FILE]          paste text forms, one per line, from FILE or standard input\n"
     "  copy SOURCE TARGET [ID]...  paste the items of SOURCE into TARGET\n"
+    "  keywords BOOK ID [add WORD... | remove WORD... | set LIST] [--json]\n"
+    "                              the item's keywords, or change them\n"
+    "  log BOOK ID [--raw] [--json]  when the item was created, changed and viewed\n"
+    "  view BOOK ID                record that the item was viewed\n"
+    "  rating BOOK ID [--json]     the item's overall rating\n"
+    "  text BOOK ID [--set FORM] [--json]\n"
+    "                              the item's one-line text form, or set the item from one\n"
     "\n"
     "options:\n"
     "  --notifications             print the change notifications the host received to stderr\n"
-    "  --help                      this text; COMMAND --help explains one command\n";
+    "  --dry-run                   do everything but write BOOK; say what opening it changes\n"
+    "  --version                   the program's version and its libraries' versions\n"
+    "  --help                      this text; COMMAND --help explains one command\n"
+    "\n"
+    "FIELD is a fixed field in any letter case (id, type, text, datum, keywords, log, owner,\n"
+    "access, evalcount, filesize, eval, evalall, source) or a data field by its heading;\n"
+    "$NAME means the data field NAME even when NAME spells a fixed field.\n"
+    "\n"
+    "How a workbook is read:\n"
+    "  - The first sheet in tab order holds the items; other sheets are left alone.\n"
+    "  - Row 1 holds the headings. Fixed fields are recognised by their exact headings\n"
+    "    (ID, TYPE or TYP, TEXT or TXT, DATUM or DATE, KEYWORDS, LOG, OWNER, ACCESS,\n"
+    "    EVALCOUNT, FILESIZE, EVAL, EVALALL, SOURCE); any other heading is a data field.\n"
+    "    The first empty heading cell ends the headings; two headings that differ only in\n"
+    "    letter case are an error.\n"
+    "  - The column headed \"ID\" holds the item IDs; a sheet without one gets an \"ID\"\n"
+    "    column after its last heading, and a row without an ID gets a new one.\n"
+    "  - The items are the rows from row 2 down to the first row whose ID cell and first\n"
+    "    ten cells are empty; rows below it are not read.\n"
+    "  - Opening a workbook gives every item cell the text format, so a date or number\n"
+    "    typed afterwards stays text, and a cell that held a date shows its serial number.\n"
+    "  The first opening says on stderr what it changes; --dry-run shows it without writing.\n"
+    "\n"
+    "exit codes: 0 done, 1 the command failed, 2 the command line does not fit,\n"
+    "3 no item with that ID or no column for that field in BOOK.\n";
 
-const std::map<std::string, std::string, std::less<>> kCommandHelp = {
+// One command: its help text, the operands it takes and the options it accepts.
+struct Command {
+  std::string help;
+  std::size_t minOperands;
+  std::size_t maxOperands;
+  const char* operandNames;
+  // The accepted options, each followed by a space; "=" after a name marks an option with a value.
+  const char* options;
+};
+
+const std::map<std::string, Command, std::less<>> kCommands = {
     {"list",
-     "usage: zentora-excel list BOOK [--json] [--where EXPR]\n"
-     "\n"
-     "Prints the items of BOOK as a table: ID, TYPE, TEXT and one column per data field.\n"
-     "With --json, prints an array with one object per item whose keys are the sheet's\n"
-     "headings and whose values are the cells' texts exactly.\n"
-     "With --where, only the items that meet EXPR: conditions field=value, field<>value or\n"
-     "field~text (contains, any letter case) joined by & (and) and ; (or); fixed fields by\n"
-     "name (type, text, owner, ...), data fields as $NAME: --where '$Ort=Köln;text~müller'.\n"},
-    {"show",
-     "usage: zentora-excel show BOOK ID\n"
-     "\n"
-     "Prints every field of the item with identifier ID (any letter case), one per line:\n"
-     "the fixed fields, then the data fields, then the item's URL.\n"},
-    {"get",
-     "usage: zentora-excel get BOOK ID FIELD\n"
-     "\n"
-     "Prints one field of the item with identifier ID (any letter case).\n"
-     "FIELD is a fixed field in any letter case (id, type, text, datum, owner, access, source)\n"
-     "or a data field by its heading (any letter case). A fixed name wins over a data heading\n"
-     "that spells the same word; write $NAME (\"$Type\") to mean the data field.\n"},
-    {"set",
-     "usage: zentora-excel set BOOK ID FIELD VALUE\n"
-     "\n"
-     "Writes VALUE into one field of the item with identifier ID (any letter case); FIELD as\n"
-     "for get. A data field without a column gets a new column headed FIELD.\n"},
-    {"new",
-     "usage: zentora-excel new BOOK [--type T] [--text X] [--data NAME=VALUE]...\n"
-     "\n"
-     "Adds an item in a new row at the end of BOOK (created with the default headings when\n"
-     "it does not exist), writes its generated ID and the given fields, and prints the ID.\n"},
-    {"delete",
-     "usage: zentora-excel delete BOOK ID\n"
-     "\n"
-     "Removes the item with identifier ID (any letter case) from BOOK: its row is deleted and\n"
-     "the rows below move up; formulas elsewhere in the workbook follow the moved cells.\n"},
+     {"usage: zentora-excel list BOOK [--json] [--wide] [--columns A,B,...] [--where EXPR]\n"
+      "\n"
+      "Prints the items of BOOK as a table: ID, TYPE, TEXT and one column per data field,\n"
+      "fitted to the terminal's width (100 characters when the output is no terminal) by\n"
+      "cutting long cells with \"…\"; --wide prints every cell in full. --columns picks the\n"
+      "fields to print, named as FIELD for get. With --json, prints an array with one object\n"
+      "per item whose keys are the sheet's headings (or the --columns names) and whose values\n"
+      "are the cells' texts exactly. --where prints only the items that meet EXPR: conditions\n"
+      "field=value, field<>value or field~text (contains, any letter case) joined by & (and)\n"
+      "and ; (or), fixed fields by name, data fields as $NAME: --where '$Ort=Köln;text~müller'.\n",
+      1, 1, "BOOK", "--json --wide --columns= --where= "}},
     {"export",
-     "usage: zentora-excel export BOOK [ID]...\n"
-     "\n"
-     "Prints the text form of each item of BOOK (or of the items with the given IDs, in that\n"
-     "order), one per line: ID=...|Type=...|Text=... with the fields the item carries.\n"},
+     {"usage: zentora-excel export BOOK [ID]...\n"
+      "\n"
+      "Prints the text form of each item of BOOK (or of the items with the given IDs, in that\n"
+      "order), one per line: ID=...|Type=...|Text=... with the fields the item carries.\n",
+      1, SIZE_MAX, "BOOK", ""}},
     {"import",
-     "usage: zentora-excel import BOOK [FILE]\n"
-     "\n"
-     "Pastes text forms, one per line, from FILE or standard input into BOOK (created with the\n"
-     "default headings when it does not exist): a line whose ID is in BOOK replaces that item's\n"
-     "row, any other line adds a row. Empty fields get the defaults of a pasted item (a new ID,\n"
-     "owner, creation stamp). Prints \"N added, M updated\".\n"},
+     {"usage: zentora-excel import BOOK [FILE]\n"
+      "\n"
+      "Pastes text forms, one per line, from FILE or standard input into BOOK (created with the\n"
+      "default headings when it does not exist): a line whose ID is in BOOK replaces that item's\n"
+      "row, any other line adds a row. Empty fields get the defaults of a pasted item (a new ID,\n"
+      "owner, creation stamp). Prints \"N added, M updated\".\n",
+      1, 2, "BOOK", ""}},
     {"copy",
-     "usage: zentora-excel copy SOURCE TARGET [ID]...\n"
-     "\n"
-     "Pastes the items of SOURCE (or those with the given IDs) into TARGET as import does, and\n"
-     "prints \"N added, M updated\".\n"},
+     {"usage: zentora-excel copy SOURCE TARGET [ID]...\n"
+      "\n"
+      "Pastes the items of SOURCE (or those with the given IDs) into TARGET as import does, and\n"
+      "prints \"N added, M updated\".\n",
+      2, SIZE_MAX, "SOURCE and TARGET", ""}},
+    {"show",
+     {"usage: zentora-excel show BOOK ID\n"
+      "\n"
+      "Prints every field of the item with identifier ID (any letter case), one per line and\n"
+      "in full: the fixed fields, then the data fields, then the item's URL.\n",
+      2, 2, "BOOK and ID", ""}},
+    {"get",
+     {"usage: zentora-excel get BOOK ID FIELD\n"
+      "\n"
+      "Prints one field of the item with identifier ID (any letter case), in full.\n"
+      "FIELD is a fixed field in any letter case (id, type, text, datum, keywords, log, owner,\n"
+      "access, evalcount, filesize, eval, evalall, source), read through the item as a host\n"
+      "reads it, or a data field by its heading (any letter case). A fixed name wins over a\n"
+      "data heading that spells the same word; write $NAME (\"$Type\") to mean the data field.\n"
+      "A data field without a column is an error that names the closest headings.\n",
+      3, 3, "BOOK, ID and FIELD", ""}},
+    {"set",
+     {"usage: zentora-excel set BOOK ID FIELD VALUE [--add-field]\n"
+      "\n"
+      "Writes VALUE into one field of the item with identifier ID (any letter case); FIELD as\n"
+      "for get. Fixed fields are written through the item, so the host is told and the log\n"
+      "counts the change; keywords takes a list (\"a, b / c\"); evalcount, filesize, eval and\n"
+      "evalall are only reported by the item and cannot be set. A data field without a column\n"
+      "is an error that names the closest headings, unless --add-field appends a column\n"
+      "headed FIELD.\n",
+      4, 4, "BOOK, ID, FIELD and VALUE", "--add-field "}},
+    {"new",
+     {"usage: zentora-excel new BOOK [--type T] [--text X] [--data NAME=VALUE]...\n"
+      "\n"
+      "Adds an item in a new row at the end of BOOK (created with the default headings when\n"
+      "it does not exist; its name must end in .xlsx or .xlsm), writes its generated ID and\n"
+      "the given fields, and prints the ID.\n",
+      1, 1, "BOOK", "--type= --text= --data= "}},
+    {"delete",
+     {"usage: zentora-excel delete BOOK ID\n"
+      "\n"
+      "Removes the item with identifier ID (any letter case) from BOOK: its row is deleted and\n"
+      "the rows below move up; formulas elsewhere in the workbook follow the moved cells.\n",
+      2, 2, "BOOK and ID", ""}},
+    {"keywords",
+     {"usage: zentora-excel keywords BOOK ID [add WORD... | remove WORD... | set LIST] [--json]\n"
+      "\n"
+      "Prints the item's keyword list as stored (\"a,b,c\"; with --json an array of the entries).\n"
+      "add appends each WORD (blanks around it trimmed) unless the item has it; remove takes\n"
+      "every entry equal to WORD away (letter case counts); set makes the list equal to LIST,\n"
+      "whose entries are separated by \",\" or \"/\" (\"a, b / c\"). Each change is told to the\n"
+      "host and counted in the item's log.\n",
+      2, SIZE_MAX, "BOOK and ID", "--json "}},
+    {"log",
+     {"usage: zentora-excel log BOOK ID [--raw] [--json]\n"
+      "\n"
+      "Prints when the item was created, last changed and last viewed (local date and time)\n"
+      "and how often it was changed and viewed. Changes are counted only once the log holds\n"
+      "a creation date. --raw prints the log text as stored (\"created,changed*count,\n"
+      "viewed*count\").\n",
+      2, 2, "BOOK and ID", "--raw --json "}},
+    {"view",
+     {"usage: zentora-excel view BOOK ID\n"
+      "\n"
+      "Records a view of the item now: its log's view date and view count.\n",
+      2, 2, "BOOK and ID", ""}},
+    {"rating",
+     {"usage: zentora-excel rating BOOK ID [--json]\n"
+      "\n"
+      "Prints the item's overall rating, the whole number the EVALALL cell holds (decimal comma\n"
+      "or point, \"%\" ignored, rounded halves to even; \"none\" when it rounds to 0 or is empty),\n"
+      "and the cell's text.\n",
+      2, 2, "BOOK and ID", "--json "}},
+    {"text",
+     {"usage: zentora-excel text BOOK ID [--set FORM] [--json]\n"
+      "\n"
+      "Prints the item's one-line text form (\"ID=...|Type=...|Text=...|Date=...|Data<name>=...\"),\n"
+      "the form in which items travel between stores. --set FORM empties the item's row and\n"
+      "fills it from FORM (its ID included), as pasting an item from another store does.\n",
+      2, 2, "BOOK and ID", "--set= --json "}},
 };
 
-// Raised for a command line that does not fit the command; exit code 2.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// The fixed fields a FIELD argument can name, with the item members that read and write them.
-struct FixedField {
-  std::string (HostItem::*get)();
-  void (HostItem::*set)(const std::string&);
-};
-
-const std::map<std::string, FixedField, std::less<>> kFixedFields = {
-    {"id", {&HostItem::Item_ID, &HostItem::Item_ID}},
-    {"type", {&HostItem::Item_Typ, &HostItem::Item_Typ}},
-    {"text", {&HostItem::Item_Text, &HostItem::Item_Text}},
-    {"datum", {&HostItem::Item_Datum, &HostItem::Item_Datum}},
-    {"owner", {&HostItem::Item_Owner, &HostItem::Item_Owner}},
-    {"access", {&HostItem::Item_Access, &HostItem::Item_Access}},
-    {"source", {&HostItem::Item_Source, &HostItem::Item_Source}},
-};
-
-// The fixed field `name` names, or nullptr for a data field.
-const FixedField* FixedFieldNamed(const std::string& name) {
-  const auto found = kFixedFields.find(excel::AsciiLower(name));
-  return found == kFixedFields.end() ? nullptr : &found->second;
+// The option `arg` as `command` accepts it: 0 when not, 1 for a flag, 2 for an option with a value.
+int AcceptedOption(const Command& command, const std::string& arg) {
+  const std::string options = std::string(" ") + command.options;
+  if (options.find(" " + arg + " ") != std::string::npos) return 1;
+  return options.find(" " + arg + "= ") != std::string::npos ? 2 : 0;
 }
-
-// The data field a FIELD argument names: "$" removed when it starts with it.
-std::string DataFieldName(const std::string& name) { return name.starts_with('$') ? name.substr(1) : name; }
 
 // One opened store with the host objects a host keeps around it; closing saves.
 class Store {
@@ -172,7 +245,7 @@ class Store {
   // The item with identifier `id`; throws naming the identifier and the book when there is none.
   std::shared_ptr<HostItem> ItemWithID(const std::string& id, const std::string& book) {
     auto item = location_->GetItem(id);
-    if (!item) throw std::runtime_error("no item with ID \"" + id + "\" in " + book);
+    if (!item) throw NotFound("no item with ID \"" + id + "\" in " + book);
     return item;
   }
 
@@ -182,95 +255,119 @@ class Store {
   std::shared_ptr<Location> location_;
 };
 
-struct Invocation {
-  std::string command;
-  std::vector<std::string> operands;
-  std::vector<std::pair<std::string, std::string>> options;
-  bool json = false;
-  bool help = false;
-  std::optional<std::string> where;
-};
-
-void RequireOperands(const Invocation& call, std::size_t count, const char* names) {
-  if (call.operands.size() != count) {
-    throw UsageError(call.command + " needs " + names + "; see " + kProgram + " " + call.command + " --help");
+void RequireOperands(const Invocation& call, const Command& command) {
+  const std::string help = std::string("; see ") + kProgram + " " + call.command + " --help";
+  if (call.operands.size() < command.minOperands) {
+    throw UsageError(call.command + " needs " + command.operandNames + help);
+  }
+  if (call.operands.size() > command.maxOperands) {
+    throw UsageError("too many arguments for " + call.command + ": it takes " + command.operandNames +
+                     ", not also \"" + call.operands[command.maxOperands] + "\"" + help);
   }
 }
 
-void RequireExistingBook(const std::string& book) {
-  if (!excel::FileExists(book)) throw std::runtime_error("no workbook at \"" + book + "\"");
+// Refuses a BOOK that is a folder, and one that is missing unless the command creates it.
+void RequireBook(const std::string& book, bool created) {
+  if (std::filesystem::is_directory(book)) throw std::runtime_error(book + " is a folder, not a workbook");
+  if (!created && !excel::FileExists(book)) throw std::runtime_error("no workbook at \"" + book + "\"");
+}
+
+// Throws NotFound naming the closest headings, then `advice`, when the field has no column.
+void RequireColumn(Location& location, const std::string& book, const std::string& field,
+                   const std::string& advice) {
+  if (ColumnOfField(location, field) == 0) throw NotFound(NoColumnMessage(location, book, field) + advice);
+}
+
+// The positions of the items `list` prints: those --where picks, or all.
+std::vector<std::int32_t> ListedPositions(const Invocation& call, Location& location) {
+  if (const auto where = call.Value("--where")) return MatchingPositions(location, *where);
+  std::vector<std::int32_t> positions;
+  for (std::int32_t position = 1; position <= location.Count(); ++position) positions.push_back(position);
+  return positions;
+}
+
+// The rows `list` prints, headings first: the fields named by --columns, or ID, TYPE, TEXT and the
+// data fields; one row per item of `positions`.
+std::vector<std::vector<std::string>> FieldRows(const Invocation& call, Location& location,
+                                                const std::vector<std::int32_t>& positions) {
+  // (heading printed, field) pairs.
+  std::vector<std::pair<std::string, std::string>> columns = {
+      {"ID", "id"}, {"TYPE", "type"}, {"TEXT", "text"}};
+  if (const auto picked = call.Value("--columns")) {
+    columns.clear();
+    std::string rest = *picked;
+    while (!rest.empty()) {
+      const std::string field = excel::NextTrimmedToken(rest, ",");
+      if (field.empty()) throw UsageError("--columns needs field names separated by \",\"");
+      RequireColumn(location, call.operands[0], field, "");
+      columns.emplace_back(field, field);
+    }
+  } else {
+    for (std::int32_t index = 1; index <= location.DataList.Count(); ++index) {
+      columns.emplace_back(location.DataList.At(index), "$" + location.DataList.At(index));
+    }
+  }
+  std::vector<std::vector<std::string>> rows(1);
+  for (const auto& column : columns) rows[0].push_back(column.first);
+  for (const std::int32_t position : positions) {
+    const auto item = location.Item(position);
+    std::vector<std::string> row;
+    for (const auto& column : columns) {
+      const FixedField* fixed = FixedFieldNamed(column.second);
+      row.push_back(fixed != nullptr ? fixed->get(*item) : item->Item_DataText(DataFieldName(column.second)));
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
 }
 
 void ListItems(const Invocation& call, std::ostream& out, Store& store) {
   Location& location = store.location();
-  std::vector<std::int32_t> positions;
-  if (call.where) {
-    positions = MatchingPositions(location, *call.where);
-  } else {
-    for (std::int32_t position = 1; position <= location.Count(); ++position) positions.push_back(position);
-  }
-  if (call.json) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::int32_t> positions = ListedPositions(call, location);
+  if (call.Has("--json") && !call.Has("--columns")) {
+    // The sheet's headings and cell texts exactly, whatever field each column is.
     excel::ExcelWorksheet& sheet = location.ItemSheet();
-    std::vector<std::string> headings;
-    for (std::int32_t column = 1; column <= location.ColumnCount(); ++column) {
-      headings.push_back(sheet.CellText(1, column));
-    }
-    out << "[";
+    positions.insert(positions.begin(), 0);
     for (const std::int32_t position : positions) {
-      out << (position == positions.front() ? "\n  {" : ",\n  {");
+      rows.emplace_back();
       for (std::int32_t column = 1; column <= location.ColumnCount(); ++column) {
-        out << (column == 1 ? "" : ", ") << JsonString(headings[static_cast<std::size_t>(column - 1)]) << ": "
-            << JsonString(sheet.CellText(position + 1, column));
+        rows.back().push_back(sheet.CellText(position + 1, column));
       }
-      out << "}";
     }
-    out << (positions.empty() ? "]\n" : "\n]\n");
+  } else {
+    rows = FieldRows(call, location, positions);
+  }
+  if (call.Has("--json")) {
+    WriteJsonObjects(out, rows);
     return;
   }
-  std::vector<std::vector<std::string>> rows(1, {"ID", "TYPE", "TEXT"});
-  for (std::int32_t index = 1; index <= location.DataList.Count(); ++index) {
-    rows[0].push_back(TableCell(location.DataList.At(index)));
+  for (auto& row : rows) {
+    for (std::string& cell : row) cell = TableCell(cell);
   }
-  for (const std::int32_t position : positions) {
-    const auto item = location.Item(position);
-    std::vector<std::string> row = {TableCell(item->Item_ID()), TableCell(item->Item_Typ()),
-                                    TableCell(item->Item_Text())};
-    for (std::int32_t index = 1; index <= location.DataList.Count(); ++index) {
-      row.push_back(TableCell(item->Item_DataText(location.DataList.At(index))));
-    }
-    rows.push_back(std::move(row));
-  }
-  WriteTable(out, rows);
+  WriteTable(out, rows, call.Has("--wide") ? 0 : call.width);
 }
 
 void ShowItem(const Invocation& call, std::ostream& out, Store& store) {
   const auto item = store.ItemWithID(call.operands[1], call.operands[0]);
-  std::vector<std::vector<std::string>> rows = {
-      {"id:", TableCell(item->Item_ID())},         {"type:", TableCell(item->Item_Typ())},
-      {"text:", TableCell(item->Item_Text())},     {"datum:", TableCell(item->Item_Datum())},
-      {"owner:", TableCell(item->Item_Owner())},   {"access:", TableCell(item->Item_Access())},
-      {"source:", TableCell(item->Item_Source())},
-  };
+  for (const FixedField& field : FixedFields())
+    out << field.name << ": " << TableCell(field.get(*item)) << '\n';
   for (std::int32_t index = 1; index <= item->Item_DataCount(); ++index) {
     const std::string name = item->Item_DataKey(index);
-    rows.push_back({TableCell(name) + ":", TableCell(item->Item_DataText(name))});
+    out << TableCell(name) << ": " << TableCell(item->Item_DataText(name)) << '\n';
   }
-  rows.push_back({"url:", TableCell(item->Item_Url())});
-  for (const auto& row : rows) out << row[0] << ' ' << row[1] << '\n';
+  out << "url: " << TableCell(item->Item_Url()) << '\n';
 }
 
 void GetField(const Invocation& call, std::ostream& out, Store& store) {
   const auto item = store.ItemWithID(call.operands[1], call.operands[0]);
   const std::string& field = call.operands[2];
   if (const FixedField* fixed = FixedFieldNamed(field)) {
-    out << ((*item).*(fixed->get))() << '\n';
+    out << fixed->get(*item) << '\n';
     return;
   }
-  const std::string name = DataFieldName(field);
-  if (store.location().GetField("$" + name) == 0) {
-    throw std::runtime_error("no field \"" + field + "\" in " + call.operands[0]);
-  }
-  out << item->Item_DataText(name) << '\n';
+  RequireColumn(store.location(), call.operands[0], field, "");
+  out << item->Item_DataText(DataFieldName(field)) << '\n';
 }
 
 void SetField(const Invocation& call, Store& store) {
@@ -278,8 +375,22 @@ void SetField(const Invocation& call, Store& store) {
   const std::string& field = call.operands[2];
   const std::string& value = call.operands[3];
   if (const FixedField* fixed = FixedFieldNamed(field)) {
-    ((*item).*(fixed->set))(value);
+    if (fixed->set == nullptr) {
+      throw UsageError("the field " + std::string(fixed->name) +
+                       " is only reported by the item and cannot be set");
+    }
+    // The item writes a new ID into its cell before the index refuses one that is taken.
+    const std::int32_t taken = fixed->name == "id" ? store.location().RowOfID(value) : 0;
+    if (taken != 0 && taken != store.location().RowOfID(call.operands[1])) {
+      throw std::runtime_error("the ID \"" + value + "\" is taken in " + call.operands[0] + " (row " +
+                               std::to_string(taken) + "; IDs are compared without regard to letter case)");
+    }
+    fixed->set(*item, value);
     return;
+  }
+  if (!call.Has("--add-field")) {
+    RequireColumn(store.location(), call.operands[0], field,
+                  "; --add-field appends a column headed \"" + DataFieldName(field) + "\"");
   }
   item->Item_DataSet(DataFieldName(field), value);
 }
@@ -296,7 +407,7 @@ void NewItem(const Invocation& call, std::ostream& out, Store& store) {
       item->Item_Typ(value);
     } else if (option == "--text") {
       item->Item_Text(value);
-    } else {
+    } else if (option == "--data") {
       const auto equals = value.find('=');
       item->Item_DataSet(value.substr(0, equals), value.substr(equals + 1));
     }
@@ -309,69 +420,72 @@ void DeleteItem(const Invocation& call, Store& store) {
   store.location().DeleteItem(item);
 }
 
-// import BOOK [FILE]: pastes the lines of FILE or standard input, then saves.
-int ImportInto(const Invocation& call, std::ostream& out, std::ostream& err,
-               const Location::ApplicationFactory& startApplication) {
-  std::ifstream file;
-  if (call.operands.size() == 2) {
-    file.open(call.operands[1], std::ios::binary);
-    if (!file) throw std::runtime_error("cannot read \"" + call.operands[1] + "\"");
+// Checks what can be checked before BOOK is opened.
+void CheckArguments(const Invocation& call) {
+  RequireOperands(call, kCommands.find(call.command)->second);
+  if (call.command == "get" || call.command == "set") {
+    if (DataFieldName(call.operands[2]).empty())
+      throw UsageError("FIELD is empty; name a field or a heading");
   }
-  Store store(call.operands[0], startApplication);
-  std::istream& in = call.operands.size() == 2 ? static_cast<std::istream&>(file) : std::cin;
-  const PasteCount count = ImportItems(store.location(), in, isatty(STDERR_FILENO) ? &err : nullptr);
-  store.location().Save();
-  out << Summary(count) << '\n';
-  return 0;
+  if (call.command == "keywords") CheckKeywordsArguments(call);
+  if (const auto where = call.Value("--where")) {
+    try {
+      host::ConditionFilter checked(*where);
+    } catch (const host::FilterSyntaxError& error) {
+      throw UsageError(error.what());
+    }
+  }
+  if (call.command == "copy" && excel::FileExists(call.operands[1]) &&
+      std::filesystem::equivalent(call.operands[0], call.operands[1])) {
+    throw UsageError("copy needs two different workbooks, not \"" + call.operands[1] + "\" twice");
+  }
+  if (call.command == "new") {
+    const std::string extension =
+        excel::AsciiLower(std::filesystem::path(call.operands[0]).extension().string());
+    if (extension != ".xlsx" && extension != ".xlsm") {
+      throw UsageError("new writes .xlsx workbooks; \"" + call.operands[0] +
+                       "\" does not end in .xlsx or .xlsm");
+    }
+    for (const auto& [option, value] : call.options) {
+      if (option == "--data" && (value.find('=') == std::string::npos || value.front() == '=')) {
+        throw UsageError("--data needs NAME=VALUE, not \"" + value + "\"");
+      }
+    }
+  }
 }
 
-// copy SOURCE TARGET [ID]...: pastes the source's items into the target, then saves the target.
-int CopyBetween(const Invocation& call, std::ostream& out,
-                const Location::ApplicationFactory& startApplication) {
-  const std::string& target = call.operands[1];
-  if (excel::FileExists(target) && std::filesystem::equivalent(call.operands[0], target)) {
-    throw std::runtime_error("copy needs two different workbooks, not \"" + target + "\" twice");
-  }
-  Store source(call.operands[0], startApplication);
-  Store destination(target, startApplication);
-  const PasteCount count = CopyItems(source.location(), destination.location(),
-                                     {call.operands.begin() + 2, call.operands.end()}, call.operands[0]);
-  destination.location().Save();
-  out << Summary(count) << '\n';
-  return 0;
-}
+struct Globals {
+  bool notifications = false;
+  bool dryRun = false;
+  bool version = false;
+};
 
-Invocation Parse(const std::vector<std::string>& args, bool& notifications) {
+Invocation Parse(const std::vector<std::string>& args, Globals& globals) {
   Invocation call;
+  const Command* command = nullptr;
   for (std::size_t index = 0; index < args.size(); ++index) {
     const std::string& arg = args[index];
     if (arg == "--help" || arg == "-h") {
       call.help = true;
-    } else if (arg == "--notifications" && call.command.empty()) {
-      notifications = true;
-    } else if (call.command.empty()) {
+    } else if (arg == "--notifications" && command == nullptr) {
+      globals.notifications = true;
+    } else if (arg == "--version" && command == nullptr) {
+      globals.version = true;
+    } else if (arg == "--dry-run") {
+      globals.dryRun = true;
+    } else if (command == nullptr) {
       if (arg.starts_with("-")) throw UsageError("unknown option " + arg + "; see " + kProgram + " --help");
-      if (kCommandHelp.find(arg) == kCommandHelp.end()) {
+      const auto found = kCommands.find(arg);
+      if (found == kCommands.end()) {
         throw UsageError("unknown command \"" + arg + "\"; see " + kProgram + " --help");
       }
       call.command = arg;
-    } else if (arg == "--json" && call.command == "list") {
-      call.json = true;
-    } else if (arg == "--where" && call.command == "list") {
-      if (index + 1 == args.size()) throw UsageError("--where needs an expression");
-      call.where = args[++index];
-      try {
-        host::ConditionFilter checked(*call.where);
-      } catch (const host::FilterSyntaxError& error) {
-        throw UsageError(error.what());
-      }
-    } else if (call.command == "new" && (arg == "--type" || arg == "--text" || arg == "--data")) {
+      command = &found->second;
+    } else if (const int accepted = AcceptedOption(*command, arg); accepted == 1) {
+      call.options.emplace_back(arg, "");
+    } else if (accepted == 2) {
       if (index + 1 == args.size()) throw UsageError(arg + " needs a value");
-      const std::string& value = args[++index];
-      if (arg == "--data" && (value.find('=') == std::string::npos || value.front() == '=')) {
-        throw UsageError("--data needs NAME=VALUE, not \"" + value + "\"");
-      }
-      call.options.emplace_back(arg, value);
+      call.options.emplace_back(arg, args[++index]);
     } else if (arg.starts_with("--")) {
       throw UsageError("unknown option " + arg + " for " + call.command + "; see " + kProgram + " " +
                        call.command + " --help");
@@ -382,50 +496,94 @@ Invocation Parse(const std::vector<std::string>& args, bool& notifications) {
   return call;
 }
 
+// import BOOK [FILE]: pastes the lines of FILE or standard input into the store.
+void ImportInto(const Invocation& call, std::ostream& out, std::ostream& err, Store& store) {
+  std::ifstream file;
+  if (call.operands.size() == 2) {
+    file.open(call.operands[1], std::ios::binary);
+    if (!file) throw std::runtime_error("cannot read \"" + call.operands[1] + "\"");
+  }
+  std::istream& in = call.operands.size() == 2 ? static_cast<std::istream&>(file) : std::cin;
+  out << Summary(ImportItems(store.location(), in, isatty(STDERR_FILENO) ? &err : nullptr)) << '\n';
+}
+
+// copy SOURCE TARGET [ID]...: pastes the items of the store into TARGET, opened beside it, and saves it.
+void CopyInto(const Invocation& call, std::ostream& out, Store& source,
+              const Location::ApplicationFactory& startApplication) {
+  RequireBook(call.operands[1], true);
+  Store target(call.operands[1], startApplication);
+  const PasteCount count = CopyItems(source.location(), target.location(),
+                                     {call.operands.begin() + 2, call.operands.end()}, call.operands[0]);
+  target.location().Save();
+  out << Summary(count) << '\n';
+}
+
+// `message` with BOOK in front when it does not name BOOK already.
+std::string NamingBook(const std::string& message, const std::string& book) {
+  return book.empty() || message.find(book) != std::string::npos ? message : book + ": " + message;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        const Location::ApplicationFactory& startApplication) {
+        const Location::ApplicationFactory& startApplication, std::size_t width) {
   const std::string prefix = std::string(kProgram) + ": ";
+  std::string book;
   try {
-    bool notifications = false;
-    const Invocation call = Parse(args, notifications);
+    Globals globals;
+    Invocation call = Parse(args, globals);
+    call.width = width;
     if (call.command.empty()) {
+      if (globals.version && !call.help) {
+        WriteVersion(out);
+        return 0;
+      }
       if (!call.help) throw UsageError("missing command; see " + std::string(kProgram) + " --help");
       out << kOverview;
       return 0;
     }
     if (call.help) {
-      out << kCommandHelp.find(call.command)->second;
+      out << kCommands.find(call.command)->second.help;
       return 0;
     }
-    if (call.command == "list") RequireOperands(call, 1, "BOOK");
-    if (call.command == "show") RequireOperands(call, 2, "BOOK and ID");
-    if (call.command == "get") RequireOperands(call, 3, "BOOK, ID and FIELD");
-    if (call.command == "set") RequireOperands(call, 4, "BOOK, ID, FIELD and VALUE");
-    if (call.command == "new") RequireOperands(call, 1, "BOOK");
-    if (call.command == "delete") RequireOperands(call, 2, "BOOK and ID");
-    if (call.command == "export" && call.operands.empty()) RequireOperands(call, 1, "BOOK");
-    if (call.command == "import" && call.operands.size() != 2) RequireOperands(call, 1, "BOOK");
-    if (call.command == "copy" && call.operands.size() < 2) RequireOperands(call, 2, "SOURCE and TARGET");
-    if (call.command != "new" && call.command != "import") RequireExistingBook(call.operands[0]);
-    if (call.command == "import") return ImportInto(call, out, err, startApplication);
-    if (call.command == "copy") return CopyBetween(call, out, startApplication);
+    CheckArguments(call);
+    book = call.operands[0];
+    const bool existed = excel::FileExists(book);
+    RequireBook(book, call.command == "new" || call.command == "import");
 
-    Store store(call.operands[0], startApplication);
+    LoadingWatch watch(startApplication, globals.dryRun);
+    Store store(book, watch.Factory());
+    watch.Stop();
+    if (existed) {
+      const std::string changes = DescribeLoadingChanges(watch.changes(), book, globals.dryRun);
+      if (!changes.empty()) err << prefix << changes << '\n';
+    }
     if (call.command == "list") ListItems(call, out, store);
     if (call.command == "show") ShowItem(call, out, store);
     if (call.command == "get") GetField(call, out, store);
     if (call.command == "set") SetField(call, store);
     if (call.command == "new") NewItem(call, out, store);
     if (call.command == "delete") DeleteItem(call, store);
-    if (call.command == "export") {
-      ExportItems(store.location(), {call.operands.begin() + 1, call.operands.end()}, call.operands[0], out);
+    if (call.command == "keywords")
+      KeywordsCommand(call, out, err, *store.ItemWithID(call.operands[1], book));
+    if (call.command == "log") LogCommand(call, out, *store.ItemWithID(call.operands[1], book));
+    if (call.command == "view") ViewCommand(*store.ItemWithID(call.operands[1], book));
+    if (call.command == "rating") {
+      RatingCommand(call, out, store.location(), *store.ItemWithID(call.operands[1], book));
     }
+    if (call.command == "text") TextCommand(call, out, *store.ItemWithID(call.operands[1], book));
+    if (call.command == "export") {
+      ExportItems(store.location(), {call.operands.begin() + 1, call.operands.end()}, book, out);
+    }
+    if (call.command == "import") ImportInto(call, out, err, store);
+    if (call.command == "copy") CopyInto(call, out, store, watch.Factory());
     // Disconnect saves too but drops a failed save silently; a change that did not reach the
     // file must fail the command.
-    if (call.command == "set" || call.command == "new" || call.command == "delete") store.location().Save();
-    if (notifications) {
+    if (call.command != "list" && call.command != "show" && call.command != "get" &&
+        call.command != "export" && call.command != "copy") {
+      store.location().Save();
+    }
+    if (globals.notifications) {
       for (const auto& notification : store.notifications().Notifications()) {
         err << "notification " << notification.code << ' ' << JsonString(notification.text) << '\n';
       }
@@ -433,13 +591,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return 0;
   } catch (const UsageError& error) {
     err << prefix << error.what() << '\n';
-    return 2;
-  } catch (const excel::Error& error) {
-    err << prefix << error.what() << " (error " << static_cast<int>(error.code()) << ")\n";
-    return 1;
+    return kExitUsage;
+  } catch (const NotFound& error) {
+    err << prefix << NamingBook(error.what(), book) << '\n';
+    return kExitNotFound;
   } catch (const std::exception& error) {
-    err << prefix << error.what() << '\n';
-    return 1;
+    err << prefix << NamingBook(error.what(), book) << '\n';
+    return kExitFailed;
   }
 }
 

@@ -4,18 +4,22 @@
 // and the text format, as every host does).
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "Output.h"
 #include "location/Location.h"
 
 namespace zentora::cli {
 
 // Runs one command line (`args` without the program name), printing results to `out` and one
-// line per error to `err`. Returns 0 on success, 1 when the command failed, 2 on a usage error.
-// `startApplication` starts the spreadsheet application the store runs on.
+// line per error or note to `err`. Returns 0 on success, 1 when the command failed, 2 on a usage
+// error, 3 when the ID or field is not in the workbook. `startApplication` starts the spreadsheet
+// application the store runs on; tables are fitted to `width` characters (0: no limit).
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        const excel::Location::ApplicationFactory& startApplication = &excel::CreateExcelApplication);
+        const excel::Location::ApplicationFactory& startApplication = &excel::CreateExcelApplication,
+        std::size_t width = kDefaultWidth);
 
 }  // namespace zentora::cli

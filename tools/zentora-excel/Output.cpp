@@ -1,7 +1,11 @@
 #include "Output.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace zentora::cli {
 namespace {
@@ -10,6 +14,18 @@ namespace {
 std::size_t CharacterCount(std::string_view text) {
   return static_cast<std::size_t>(std::count_if(
       text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// `text` when it has at most `characters` characters, else its first `characters` - 1 followed by "…".
+std::string Cut(const std::string& text, std::size_t characters) {
+  if (CharacterCount(text) <= characters) return text;
+  if (characters == 0) return "";
+  std::size_t kept = 0;
+  std::size_t end = 0;
+  for (; end < text.size(); ++end) {
+    if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80 && kept++ == characters - 1) break;
+  }
+  return text.substr(0, end) + "…";
 }
 
 }  // namespace
@@ -53,6 +69,19 @@ std::string JsonString(std::string_view text) {
   return json + "\"";
 }
 
+void WriteJsonObjects(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+  out << "[";
+  for (std::size_t index = 1; index < rows.size(); ++index) {
+    out << (index == 1 ? "\n  {" : ",\n  {");
+    for (std::size_t column = 0; column < rows[index].size(); ++column) {
+      out << (column == 0 ? "" : ", ") << JsonString(rows[0][column]) << ": "
+          << JsonString(rows[index][column]);
+    }
+    out << "}";
+  }
+  out << (rows.size() <= 1 ? "]\n" : "\n]\n");
+}
+
 std::string TableCell(std::string_view text) {
   std::string cell;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -69,7 +98,7 @@ std::string TableCell(std::string_view text) {
   return cell;
 }
 
-void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows, std::size_t width) {
   std::vector<std::size_t> widths;
   for (const auto& row : rows) {
     widths.resize(std::max(widths.size(), row.size()));
@@ -77,24 +106,53 @@ void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
       widths[column] = std::max(widths[column], CharacterCount(row[column]));
     }
   }
+  const std::size_t separators = widths.empty() ? 0 : 2 * (widths.size() - 1);
+  const auto lineWidth = [&](std::size_t cap) {
+    std::size_t total = separators;
+    for (const std::size_t natural : widths) total += std::min(natural, cap);
+    return total;
+  };
+  if (width != 0 && lineWidth(SIZE_MAX) > width) {
+    // The largest cap on column widths with which a line still fits; at least one character.
+    std::size_t low = 1;
+    std::size_t high = *std::max_element(widths.begin(), widths.end());
+    while (low < high) {
+      const std::size_t middle = low + (high - low + 1) / 2;
+      if (lineWidth(middle) <= width) {
+        low = middle;
+      } else {
+        high = middle - 1;
+      }
+    }
+    for (std::size_t& natural : widths) natural = std::min(natural, low);
+  }
   const auto writeRow = [&](const std::vector<std::string>& row) {
     std::string line;
     for (std::size_t column = 0; column < row.size(); ++column) {
       if (column > 0) line += "  ";
-      line += row[column];
-      if (column + 1 < row.size()) line.append(widths[column] - CharacterCount(row[column]), ' ');
+      const std::string cell = Cut(row[column], widths[column]);
+      line += cell;
+      if (column + 1 < row.size()) line.append(widths[column] - CharacterCount(cell), ' ');
     }
     line.erase(line.find_last_not_of(' ') + 1);
-    out << line << '\n';
+    out << (width == 0 ? line : Cut(line, width)) << '\n';
   };
   for (std::size_t index = 0; index < rows.size(); ++index) {
     writeRow(rows[index]);
     if (index == 0) {
       std::vector<std::string> rule;
-      for (const std::size_t width : widths) rule.emplace_back(width, '-');
+      for (const std::size_t columnWidth : widths) rule.emplace_back(columnWidth, '-');
       writeRow(rule);
     }
   }
+}
+
+std::size_t OutputWidth() {
+  winsize size{};
+  if (isatty(STDOUT_FILENO) == 1 && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    return size.ws_col;
+  }
+  return kDefaultWidth;
 }
 
 }  // namespace zentora::cli

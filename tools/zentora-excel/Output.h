@@ -2,6 +2,7 @@
 // people, JSON for programs.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -13,11 +14,23 @@ namespace zentora::cli {
 // escaped, all other bytes (UTF-8 included) as they are.
 std::string JsonString(std::string_view text);
 
+// Writes the rows after the first as a JSON array of objects, one per line, whose keys are the
+// first row's texts in order; "[]" when there is only the first row.
+void WriteJsonObjects(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
+
 // One line of a table cell: line breaks shown as "⏎", other control characters as "·".
 std::string TableCell(std::string_view text);
 
+// The width tables are fitted to when the output is not a terminal.
+inline constexpr std::size_t kDefaultWidth = 100;
+
+// The terminal's width in characters when standard output is a terminal, else kDefaultWidth.
+std::size_t OutputWidth();
+
 // Writes `rows` (the first one the headings) as columns padded to their widest cell, counted in
-// characters, separated by two spaces, with a rule under the headings.
-void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
+// characters, separated by two spaces, with a rule under the headings. With a `width` other than 0,
+// the widest columns are narrowed until a line fits in `width` characters, their longer cells cut
+// with "…"; when even one character per column does not fit, each line is cut at `width`.
+void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows, std::size_t width = 0);
 
 }  // namespace zentora::cli

@@ -3,6 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "Commands.h"
 #include "ConditionFilter.h"
 #include "HostLocationObject.h"
 #include "ItemEnumerator.h"
@@ -16,7 +17,7 @@ constexpr std::int64_t kProgressStep = 500;
 // Checks that `location` holds every ID of `ids`, naming the first it lacks.
 void RequireIDs(excel::Location& location, const std::vector<std::string>& ids, const std::string& book) {
   for (const std::string& id : ids) {
-    if (!location.HasID(id)) throw std::runtime_error("no item with ID \"" + id + "\" in " + book);
+    if (!location.HasID(id)) throw NotFound("no item with ID \"" + id + "\" in " + book);
   }
 }
 

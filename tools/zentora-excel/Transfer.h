@@ -20,7 +20,7 @@ struct PasteCount {
 };
 
 // Writes the text form of each item of `ids` (all items in row order when empty) to `out`, one
-// per line. Throws std::runtime_error naming `book` for an ID it does not hold, before writing.
+// per line. Throws NotFound naming `book` for an ID it does not hold, before writing.
 void ExportItems(excel::Location& location, const std::vector<std::string>& ids, const std::string& book,
                  std::ostream& out);
 

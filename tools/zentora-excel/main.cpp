@@ -7,5 +7,6 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return zentora::cli::Run(args, std::cout, std::cerr);
+  return zentora::cli::Run(args, std::cout, std::cerr, &zentora::excel::CreateExcelApplication,
+                           zentora::cli::OutputWidth());
 }

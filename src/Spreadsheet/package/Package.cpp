@@ -46,10 +46,21 @@ Package::Package(std::string bytes, std::string fileName, Limits limits)
   static const unsigned char kCompoundFile[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   if (bytes_.size() >= sizeof kCompoundFile &&
       std::memcmp(bytes_.data(), kCompoundFile, sizeof kCompoundFile) == 0) {
-    throw Error(ErrorCode::NotAWorkbook,
-                fileName_ + ": an encrypted or legacy binary workbook, not an Office Open XML package");
+    // A password-protected workbook is a compound file holding the real package as the stream
+    // "EncryptedPackage", whose name the compound directory stores in UTF-16LE.
+    static const std::string_view kEncryptedStream("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32);
+    const bool encrypted = bytes_.find(kEncryptedStream) != std::string::npos;
+    throw Error(
+        ErrorCode::NotAWorkbook,
+        fileName_ + (encrypted
+                         ? ": this workbook is encrypted; remove its password and save it again as .xlsx"
+                         : ": this is a legacy binary .xls workbook; save it as .xlsx"));
   }
   if (bytes_.empty()) throw Error(ErrorCode::NotAWorkbook, fileName_ + ": the file is empty, not a workbook");
+  const std::string_view head(bytes_.data(), std::min<std::size_t>(bytes_.size(), 4096));
+  if (!head.starts_with("PK") && head.find('\0') == std::string_view::npos) {
+    throw Error(ErrorCode::NotAWorkbook, fileName_ + ": this is a CSV or other text file; save it as .xlsx");
+  }
   zip_error_t error;
   zip_error_init(&error);
   zip_source_t* source = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &error);

@@ -29,8 +29,9 @@ struct Limits {
 class Package {
  public:
   // Opens the zip in `bytes`; `fileName` names the file in messages. Throws NotAWorkbook for data that is
-  // not a zip (naming a legacy binary or encrypted workbook when it is one), a corrupt directory, an
-  // encrypted entry, or an entry name that is absolute, contains "..", or repeats another in letter case.
+  // not a zip (naming a legacy binary or encrypted workbook, or a text file, when it is one), a corrupt
+  // directory, an encrypted entry, or an entry name that is absolute, contains "..", or repeats another in
+  // letter case.
   Package(std::string bytes, std::string fileName, Limits limits);
   ~Package();
   Package(const Package&) = delete;

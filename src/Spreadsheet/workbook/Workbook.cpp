@@ -235,6 +235,9 @@ std::vector<Relationship> Workbook::RelationshipsOf(std::string_view partName) {
 void Workbook::ReadStructure() {
   const std::string& file = package_->fileName();
   if (!package_->Has("[Content_Types].xml")) {
+    if (package_->Has("mimetype") &&
+        package_->Read("mimetype").starts_with("application/vnd.oasis.opendocument"))
+      throw Error(ErrorCode::NotAWorkbook, file + ": this is an OpenDocument spreadsheet; save it as .xlsx");
     throw Error(ErrorCode::NotAWorkbook, file + ": not a workbook (the package has no [Content_Types].xml)");
   }
   xml::CheckWellFormed(package_->Where("[Content_Types].xml"), package_->Read("[Content_Types].xml"));

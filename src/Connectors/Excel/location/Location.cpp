@@ -93,6 +93,11 @@ constexpr std::int32_t kFileOptionPath = 2;
 // The widest sheet has 16384 columns (A to XFD).
 constexpr std::int32_t kLastColumn = 16384;
 
+// "<file>, sheet "<name>"": how loading names where a conflict is.
+std::string SheetPlace(const std::string& file, ExcelWorksheet& sheet) {
+  return file + ", sheet \"" + sheet.Name() + "\"";
+}
+
 }  // namespace
 
 std::string ColumnLetter(std::int32_t n) {
@@ -198,24 +203,35 @@ void Location::ScanHeadings() {
       IDfield = column;
       continue;
     }
-    bool fixed = false;
+    std::string field = "$" + heading;
     for (const FixedHeading& entry : kFixedHeadings) {
-      if (heading == entry.heading) {
-        tablemapping.Add(entry.field, column);
-        fixed = true;
-        break;
-      }
+      if (heading == entry.heading) field = entry.field;
     }
-    if (!fixed) {
-      tablemapping.Add("$" + heading, column);
-      DataList.AddWithoutKey(heading);
-    }
+    MapHeading(field, column);
+    if (field.front() == '$') DataList.AddWithoutKey(heading);
   }
   ColCount = column;
   if (IDfield == 0) {
     ColCount = ToInt16(column + 1);
     IDfield = ColCount;
     sheet.SetCellText(1, IDfield, "ID");
+  }
+}
+
+void Location::MapHeading(const std::string& field, std::int16_t column) {
+  try {
+    tablemapping.Add(field, column);
+  } catch (const Error& error) {
+    if (error.code() != ErrorCode::DuplicateKey) throw;
+    ExcelWorksheet& sheet = ItemSheet();
+    const std::int16_t earlier = *tablemapping.Find(field);
+    const bool data = field.front() == '$';
+    throw Error(ErrorCode::DuplicateKey,
+                SheetPlace(LocFile, sheet) + ": the headings \"" + sheet.CellText(1, earlier) +
+                    "\" in column " + ColumnLetter(earlier) + " and \"" + sheet.CellText(1, column) +
+                    "\" in column " + ColumnLetter(column) + " both name the " +
+                    (data ? "data field \"" + field.substr(1) : "field \"" + field) + "\"" +
+                    (data ? " (headings are compared without regard to letter case)" : ""));
   }
 }
 
@@ -234,7 +250,14 @@ void Location::ScanRows() {
       id = NewGuidText();
       sheet.SetCellText(row, IDfield, id);
     }
-    Items.Add(id, DecimalText(row));
+    try {
+      Items.Add(id, DecimalText(row));
+    } catch (const Error& error) {
+      if (error.code() != ErrorCode::DuplicateKey) throw;
+      throw Error(ErrorCode::DuplicateKey, SheetPlace(LocFile, sheet) + ": rows " + *Items.Find(id) +
+                                               " and " + DecimalText(row) + " both carry the ID \"" + id +
+                                               "\" (IDs are compared without regard to letter case)");
+    }
     for (std::int32_t column = 1; column <= ColCount; ++column)
       sheet.SetNumberFormat(row, column, kTextFormat);
   }

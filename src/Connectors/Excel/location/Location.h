@@ -172,6 +172,8 @@ class Location : public ItemStore, public std::enable_shared_from_this<Location>
   // A reference to the shared item that keeps it and this location alive.
   std::shared_ptr<HostItem> SharedItemReference();
   void ScanHeadings();
+  // Maps `field` to `column`; throws DuplicateKey naming both columns when another heading has it.
+  void MapHeading(const std::string& field, std::int16_t column);
   void ScanRows();
   void CountCreatedItem();
   // The identifier cells of the indexed rows below `row`, from the last index entry upwards.

@@ -70,6 +70,11 @@ class EngineWorksheet : public ExcelWorksheet {
  public:
   explicit EngineWorksheet(std::shared_ptr<OpenWorkbook> book) : book_(std::move(book)) {}
 
+  std::string Name() override {
+    book_->FirstSheet();
+    return book_->workbook->SheetAt(0).name;
+  }
+
   std::string CellText(std::int32_t row, std::int32_t column) override {
     std::uint32_t r = CheckedRow(row), c = CheckedColumn(column);
     return Translated([&] { return book_->FirstSheet().CellText(r, c); });

@@ -1,0 +1,12 @@
+// What `zentora-excel --version` prints.
+#pragma once
+
+#include <ostream>
+
+namespace zentora::cli {
+
+// Writes the program's version and the versions of the libraries the workbook engine runs on
+// (libzip, expat, zlib, ICU), one per line.
+void WriteVersion(std::ostream& out);
+
+}  // namespace zentora::cli
