@@ -1,9 +1,12 @@
 #include "Cli.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -24,10 +27,11 @@ using excel::Location;
 constexpr char kProgram[] = "zentora-excel";
 
 constexpr char kOverview[] =
-    "usage: zentora-excel [--notifications] COMMAND BOOK ...\n"
+    "usage: zentora-excel [--notifications] [--wait SECONDS] COMMAND BOOK ...\n"
     "\n"
     "Keeps the records of a store in an .xlsx workbook: one row per item, headings in row 1.\n"
-    "Every command opens BOOK, acts, and closes it again, saving it.\n"
+    "Every command opens BOOK, acts, and closes it again, saving it when it changed.\n"
+    "A command that fails leaves BOOK as it was.\n"
     "\n"
     "commands:\n"
     "  list BOOK [--json]          the items: ID, type, text and the data fields\n"
@@ -39,7 +43,8 @@ constexpr char kOverview[] =
     "  delete BOOK ID              remove one item and its row\n"
     "\n"
     "options:\n"
-    "  --notifications             print the change notifications the host received to stderr\n"
+    "  --notifications             print the change notifications the host received to stderr\n"    "  --wait SECONDS              wait this long for a workbook another program or process has\n"
+    "                              open (default 5); then fail naming who has it\n"
     "  --help                      this text; COMMAND --help explains one command\n";
 
 const std::map<std::string, std::string, std::less<>> kCommandHelp = {
@@ -109,15 +114,23 @@ const FixedField* FixedFieldNamed(const std::string& name) {
 // The data field a FIELD argument names: "$" removed when it starts with it.
 std::string DataFieldName(const std::string& name) { return name.starts_with('$') ? name.substr(1) : name; }
 
-// One opened store with the host objects a host keeps around it; closing saves.
+// One opened store with the host objects a host keeps around it. The workbook stays marked as in
+// use from opening to closing; a store that is not closed explicitly (the command failed) closes
+// without saving, so the file stays as it was.
 class Store {
  public:
-  // Opens the store at `path`; a failed opening writes nothing back.
-  Store(const std::string& path, const Location::ApplicationFactory& startApplication)
+  // Opens the store at `path`, waiting up to `inUseWait` (when given) for a workbook that another
+  // program or process holds; a failed opening writes nothing back.
+  Store(const std::string& path, const Location::ApplicationFactory& startApplication,
+        std::optional<std::chrono::milliseconds> inUseWait)
       : service_(std::make_shared<host::RecordingNotificationService>()),
         hostLocation_(std::make_shared<host::HostLocationObject>(
             "file://" + std::filesystem::absolute(path).lexically_normal().string())),
-        location_(Location::Create(startApplication)) {
+        location_(Location::Create([startApplication, inUseWait] {
+          auto application = startApplication();
+          if (inUseWait) application->SetInUseWait(*inUseWait);
+          return application;
+        })) {
     host::ReplaceThreadNotificationService(service_);
     location_->LocObject = hostLocation_;
     try {
@@ -127,13 +140,24 @@ class Store {
       throw;
     }
   }
-  // Closes the store as a host does: Disconnect saves the workbook.
   ~Store() {
-    location_->Disconnect();
+    if (open_) CloseWithoutSaving();
     host::ReplaceThreadNotificationService(nullptr);
   }
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
+
+  // Closes as a host does: Disconnect saves what loading wrote (identifiers, the text format), which
+  // for a workbook already in that form writes nothing; a failing save there is not reported.
+  void Close() {
+    open_ = false;
+    location_->Disconnect();
+  }
+  // Saves once, failing the command when the change did not reach the file, then closes.
+  void SaveAndClose() {
+    location_->Save();
+    CloseWithoutSaving();
+  }
 
   Location& location() { return *location_; }
   const host::RecordingNotificationService& notifications() const { return *service_; }
@@ -146,9 +170,24 @@ class Store {
   }
 
  private:
+  // Closes the workbook first, so that Disconnect finds nothing to save.
+  void CloseWithoutSaving() {
+    open_ = false;
+    if (location_->excelbook) {
+      try {
+        location_->excelbook->Close();
+      } catch (const excel::Error&) {
+        // Released below either way; nothing was written.
+      }
+      location_->excelbook.reset();
+    }
+    location_->Disconnect();
+  }
+
   std::shared_ptr<host::RecordingNotificationService> service_;
   std::shared_ptr<host::HostLocationObject> hostLocation_;
   std::shared_ptr<Location> location_;
+  bool open_ = true;
 };
 
 struct Invocation {
@@ -157,6 +196,7 @@ struct Invocation {
   std::vector<std::pair<std::string, std::string>> options;
   bool json = false;
   bool help = false;
+  std::optional<std::chrono::milliseconds> inUseWait;
 };
 
 void RequireOperands(const Invocation& call, std::size_t count, const char* names) {
@@ -279,6 +319,19 @@ Invocation Parse(const std::vector<std::string>& args, bool& notifications) {
       call.help = true;
     } else if (arg == "--notifications" && call.command.empty()) {
       notifications = true;
+    } else if (arg == "--wait") {
+      double seconds = -1;
+      std::size_t used = 0;
+      try {
+        if (index + 1 < args.size()) seconds = std::stod(args[index + 1], &used);
+      } catch (const std::logic_error&) {
+        seconds = -1;
+      }
+      if (index + 1 == args.size() || used != args[index + 1].size() || !(seconds >= 0 && seconds <= 86400)) {
+        throw UsageError("--wait needs a number of seconds from 0 to 86400");
+      }
+      ++index;
+      call.inUseWait = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
     } else if (call.command.empty()) {
       if (arg.starts_with("-")) throw UsageError("unknown option " + arg + "; see " + kProgram + " --help");
       if (kCommandHelp.find(arg) == kCommandHelp.end()) {
@@ -329,16 +382,22 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (call.command == "delete") RequireOperands(call, 2, "BOOK and ID");
     if (call.command != "new") RequireExistingBook(call.operands[0]);
 
-    Store store(call.operands[0], startApplication);
-    if (call.command == "list") ListItems(call, out, store);
-    if (call.command == "show") ShowItem(call, out, store);
-    if (call.command == "get") GetField(call, out, store);
+    // Results are printed once the store closed well: `new` prints no ID whose row was not saved.
+    std::ostringstream result;
+    Store store(call.operands[0], startApplication, call.inUseWait);
+    if (call.command == "list") ListItems(call, result, store);
+    if (call.command == "show") ShowItem(call, result, store);
+    if (call.command == "get") GetField(call, result, store);
     if (call.command == "set") SetField(call, store);
-    if (call.command == "new") NewItem(call, out, store);
+    if (call.command == "new") NewItem(call, result, store);
     if (call.command == "delete") DeleteItem(call, store);
-    // Disconnect saves too but drops a failed save silently; a change that did not reach the
-    // file must fail the command.
-    if (call.command == "set" || call.command == "new" || call.command == "delete") store.location().Save();
+    // A change that did not reach the file fails the command; Disconnect would drop the failure.
+    if (call.command == "set" || call.command == "new" || call.command == "delete") {
+      store.SaveAndClose();
+    } else {
+      store.Close();
+    }
+    out << result.str();
     if (notifications) {
       for (const auto& notification : store.notifications().Notifications()) {
         err << "notification " << notification.code << ' ' << JsonString(notification.text) << '\n';
