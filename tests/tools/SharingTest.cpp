@@ -78,7 +78,7 @@ TEST_F(Sharing, ReadingCommandsLeaveAPreparedWorkbookAlone) {
   ASSERT_EQ(Program("list " + ShellQuoted(book)).code, 0);
   const std::string prepared = Version();
   const std::string quoted = ShellQuoted(book);
-  for (const std::string arguments : {"list " + quoted, "list --json " + quoted, "show " + quoted + " k01",
+  for (const std::string& arguments : {"list " + quoted, "list --json " + quoted, "show " + quoted + " k01",
                                       "get " + quoted + " k01 text"}) {
     EXPECT_EQ(Program(arguments).code, 0) << arguments;
     EXPECT_EQ(Version(), prepared) << arguments;
@@ -88,7 +88,7 @@ TEST_F(Sharing, ReadingCommandsLeaveAPreparedWorkbookAlone) {
 TEST_F(Sharing, FailingCommandsLeaveTheWorkbookAsItWas) {
   const std::string unprepared = Version();
   const std::string quoted = ShellQuoted(book);
-  for (const std::string arguments :
+  for (const std::string& arguments :
        {"get " + quoted + " k99 text", "show " + quoted + " k99", "delete " + quoted + " k99",
         "set " + quoted + " k01 text " + std::string(33000, 'x'), "get " + quoted + " k01 Faxnummer"}) {
     EXPECT_EQ(Program(arguments).code, 1) << arguments;
