@@ -63,7 +63,9 @@ TEST(ReplaceFile, AFailureAtAnySystemCallKeepsTheOldFileAndLeavesNoTemporary) {
         TemporaryFolder folder;
         const std::string path = folder.File("book.xlsx");
         WriteFile(path, "old");
-        setxattr(path.c_str(), "user.origin", "mail", 4, 0);  // where the file system has them
+        const bool attributes = setxattr(path.c_str(), "user.origin", "mail", 4, 0) == 0;  // where supported
+        chmod(path.c_str(), 0640);
+        chown(path.c_str(), 1, 50);  // another user's file (we test as root)
         const std::string other = folder.File("other name.xlsx");
         if (hardLinked) std::filesystem::create_hard_link(path, other);
         FaultyFileSystem files(call, failAt);
@@ -77,6 +79,11 @@ TEST(ReplaceFile, AFailureAtAnySystemCallKeepsTheOldFileAndLeavesNoTemporary) {
         }
         // A fault the save may ride over (closing a file it only read) leaves the new content.
         EXPECT_EQ(ReadFile(path), threw ? "old" : "new content");
+        struct stat kept {};
+        stat(path.c_str(), &kept);
+        EXPECT_EQ(kept.st_mode & 07777, 0640U);
+        EXPECT_TRUE(getuid() != 0 || (kept.st_uid == 1 && kept.st_gid == 50));
+        EXPECT_EQ(getxattr(path.c_str(), "user.origin", nullptr, 0), attributes ? 4 : -1);
         EXPECT_EQ(ReadFile(hardLinked ? other : path), ReadFile(path));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), hardLinked ? 2 : 1);
         if (!files.failed) break;
