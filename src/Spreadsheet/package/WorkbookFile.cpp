@@ -144,10 +144,14 @@ std::unique_ptr<WorkbookFile> WorkbookFile::Hold(const std::string& path, const 
           return held;
         }
         if (IsOurs(content)) {
-          // A stale lock file of another user's: make our own in its place.
-          files.Unlink(lockPath);
-          files.Close(fd);
-          continue;
+          // A stale lock file of another user's: make our own in its place, or, where the folder
+          // forbids that, hold this one by its flock alone.
+          if (files.Unlink(lockPath) == 0) {
+            files.Close(fd);
+            continue;
+          }
+          held->lockDescriptor_ = fd;
+          return held;
         }
         holder = HolderOf(content);
       } else if (errno == EWOULDBLOCK) {
