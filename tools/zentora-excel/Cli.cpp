@@ -135,7 +135,15 @@ class Store {
     host::ReplaceThreadNotificationService(service_);
     location_->LocObject = hostLocation_;
     try {
-      location_->OpenLocation(path);
+      try {
+        location_->OpenLocation(path);
+      } catch (const excel::Error& error) {
+        // Another process created the missing workbook first: drop ours and open what it made.
+        if (error.code() != excel::ErrorCode::ChangedOnDisk) throw;
+        CloseWithoutSaving();
+        open_ = true;
+        location_->OpenLocation(path);
+      }
     } catch (...) {
       host::ReplaceThreadNotificationService(nullptr);
       throw;
