@@ -13,6 +13,9 @@ enum class ErrorCode {
   NotAWorkbook,     // input that is not a readable workbook: not a zip, corrupt, encrypted, missing parts
   LimitExceeded,    // input that exceeds a size, count or nesting limit
   Io,               // the file system refused a read or write
+  InUse,            // another program or process holds the workbook for editing
+  ChangedOnDisk,    // the file was replaced or changed by someone else since it was read
+  ReadOnly,         // the file may not be written by this user
 };
 
 class Error : public std::runtime_error {

@@ -167,7 +167,7 @@ TEST_F(Deleting, ObjectTheHostLeavesReplacesTheItem) {
 
 TEST_F(Deleting, FailingCellReadOrRowDeleteLeavesCountIndexAndSheetAsTheyWere) {
   for (const std::string operation : {"CellText", "DeleteRows"}) {
-    auto location = Open(Book("Kontakte.xlsx", kFourContacts));
+    auto location = Open(Book(operation + ".xlsx", kFourContacts));
     std::shared_ptr<HostItem> item = location->GetItem("b2");
     ASSERT_EQ(location->RowOfID("d4"), 5);
     record->failing.insert(operation);

@@ -137,7 +137,7 @@ using Closing = ComponentTest;
 
 TEST_F(Closing, DisconnectSavesClosesQuitsSkipsFailingStepsAndKeepsTheCollections) {
   for (const bool failing : {false, true}) {
-    const std::string path = Book("Schluss.xlsx", kThreeContacts);
+    const std::string path = Book(failing ? "Fehler.xlsx" : "Schluss.xlsx", kThreeContacts);
     auto location = Open(path);
     if (failing) record->failing = {"SaveAs", "Close", "Quit"};
     record->calls.clear();

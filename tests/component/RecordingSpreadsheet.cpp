@@ -72,6 +72,7 @@ class RecordedApplication : public ExcelApplication {
       : application_(CreateExcelApplication()), record_(std::move(record)) {}
 
   void SetDisplayAlerts(bool on) override { application_->SetDisplayAlerts(on); }
+  void SetInUseWait(std::chrono::milliseconds wait) override { application_->SetInUseWait(wait); }
   std::shared_ptr<ExcelWorkbook> AddWorkbook() override {
     record_->Enter("AddWorkbook");
     return Recorded(application_->AddWorkbook());

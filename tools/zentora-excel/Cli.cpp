@@ -2,12 +2,15 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -32,10 +35,11 @@ using excel::HostItem;
 using excel::Location;
 
 constexpr char kOverview[] =
-    "usage: zentora-excel [--notifications] [--dry-run] COMMAND BOOK ...\n"
+    "usage: zentora-excel [--notifications] [--dry-run] [--wait SECONDS] COMMAND BOOK ...\n"
     "\n"
     "Keeps the records of a store in an .xlsx workbook: one row per item, headings in row 1.\n"
-    "Every command opens BOOK, acts, and closes it again, saving it.\n"
+    "Every command opens BOOK, acts, and closes it again, saving it when it changed.\n"
+    "A command that fails leaves BOOK as it was.\n"
     "\n"
     "commands:\n"
     "  list BOOK [--json] [--wide] [--columns A,B,...] [--where EXPR]\n"
@@ -61,6 +65,8 @@ constexpr char kOverview[] =
     "options:\n"
     "  --notifications             print the change notifications the host received to stderr\n"
     "  --dry-run                   do everything but write BOOK; say what opening it changes\n"
+    "  --wait SECONDS              wait this long for a workbook another program or process has\n"
+    "                              open (default 5); then fail naming who has it\n"
     "  --version                   the program's version and its libraries' versions\n"
     "  --help                      this text; COMMAND --help explains one command\n"
     "\n"
@@ -213,31 +219,58 @@ int AcceptedOption(const Command& command, const std::string& arg) {
   return options.find(" " + arg + "= ") != std::string::npos ? 2 : 0;
 }
 
-// One opened store with the host objects a host keeps around it; closing saves.
+// One opened store with the host objects a host keeps around it. The workbook stays marked as in
+// use from opening to closing; a store that is not closed explicitly (the command failed) closes
+// without saving, so the file stays as it was.
 class Store {
  public:
-  // Opens the store at `path`; a failed opening writes nothing back.
-  Store(const std::string& path, const Location::ApplicationFactory& startApplication)
+  // Opens the store at `path`, waiting up to `inUseWait` (when given) for a workbook that another
+  // program or process holds; a failed opening writes nothing back.
+  Store(const std::string& path, const Location::ApplicationFactory& startApplication,
+        std::optional<std::chrono::milliseconds> inUseWait)
       : service_(std::make_shared<host::RecordingNotificationService>()),
         hostLocation_(std::make_shared<host::HostLocationObject>(
             "file://" + std::filesystem::absolute(path).lexically_normal().string())),
-        location_(Location::Create(startApplication)) {
+        location_(Location::Create([startApplication, inUseWait] {
+          auto application = startApplication();
+          if (inUseWait) application->SetInUseWait(*inUseWait);
+          return application;
+        })) {
     host::ReplaceThreadNotificationService(service_);
     location_->LocObject = hostLocation_;
     try {
-      location_->OpenLocation(path);
+      try {
+        location_->OpenLocation(path);
+      } catch (const excel::Error& error) {
+        // Another process created the missing workbook first: drop ours and open what it made.
+        if (error.code() != excel::ErrorCode::ChangedOnDisk) throw;
+        CloseWithoutSaving();
+        open_ = true;
+        location_->OpenLocation(path);
+      }
     } catch (...) {
       host::ReplaceThreadNotificationService(nullptr);
       throw;
     }
   }
-  // Closes the store as a host does: Disconnect saves the workbook.
   ~Store() {
-    location_->Disconnect();
+    if (open_) CloseWithoutSaving();
     host::ReplaceThreadNotificationService(nullptr);
   }
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
+
+  // Closes as a host does: Disconnect saves what loading wrote (identifiers, the text format), which
+  // for a workbook already in that form writes nothing; a failing save there is not reported.
+  void Close() {
+    open_ = false;
+    location_->Disconnect();
+  }
+  // Saves once, failing the command when the change did not reach the file, then closes.
+  void SaveAndClose() {
+    location_->Save();
+    CloseWithoutSaving();
+  }
 
   Location& location() { return *location_; }
   const host::RecordingNotificationService& notifications() const { return *service_; }
@@ -250,9 +283,24 @@ class Store {
   }
 
  private:
+  // Closes the workbook first, so that Disconnect finds nothing to save.
+  void CloseWithoutSaving() {
+    open_ = false;
+    if (location_->excelbook) {
+      try {
+        location_->excelbook->Close();
+      } catch (const excel::Error&) {
+        // Released below either way; nothing was written.
+      }
+      location_->excelbook.reset();
+    }
+    location_->Disconnect();
+  }
+
   std::shared_ptr<host::RecordingNotificationService> service_;
   std::shared_ptr<host::HostLocationObject> hostLocation_;
   std::shared_ptr<Location> location_;
+  bool open_ = true;
 };
 
 void RequireOperands(const Invocation& call, const Command& command) {
@@ -458,6 +506,7 @@ struct Globals {
   bool notifications = false;
   bool dryRun = false;
   bool version = false;
+  std::optional<std::chrono::milliseconds> inUseWait;
 };
 
 Invocation Parse(const std::vector<std::string>& args, Globals& globals) {
@@ -473,6 +522,19 @@ Invocation Parse(const std::vector<std::string>& args, Globals& globals) {
       globals.version = true;
     } else if (arg == "--dry-run") {
       globals.dryRun = true;
+    } else if (arg == "--wait") {
+      double seconds = -1;
+      std::size_t used = 0;
+      try {
+        if (index + 1 < args.size()) seconds = std::stod(args[index + 1], &used);
+      } catch (const std::logic_error&) {
+        seconds = -1;
+      }
+      if (index + 1 == args.size() || used != args[index + 1].size() || !(seconds >= 0 && seconds <= 86400)) {
+        throw UsageError("--wait needs a number of seconds from 0 to 86400");
+      }
+      ++index;
+      globals.inUseWait = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
     } else if (command == nullptr) {
       if (arg.starts_with("-")) throw UsageError("unknown option " + arg + "; see " + kProgram + " --help");
       const auto found = kCommands.find(arg);
@@ -509,12 +571,13 @@ void ImportInto(const Invocation& call, std::ostream& out, std::ostream& err, St
 
 // copy SOURCE TARGET [ID]...: pastes the items of the store into TARGET, opened beside it, and saves it.
 void CopyInto(const Invocation& call, std::ostream& out, Store& source,
-              const Location::ApplicationFactory& startApplication) {
+              const Location::ApplicationFactory& startApplication,
+              std::optional<std::chrono::milliseconds> inUseWait) {
   RequireBook(call.operands[1], true);
-  Store target(call.operands[1], startApplication);
+  Store target(call.operands[1], startApplication, inUseWait);
   const PasteCount count = CopyItems(source.location(), target.location(),
                                      {call.operands.begin() + 2, call.operands.end()}, call.operands[0]);
-  target.location().Save();
+  target.SaveAndClose();
   out << Summary(count) << '\n';
 }
 
@@ -551,38 +614,42 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const bool existed = excel::FileExists(book);
     RequireBook(book, call.command == "new" || call.command == "import");
 
+    // Results are printed once the store closed well: `new` prints no ID whose row was not saved.
+    std::ostringstream result;
     LoadingWatch watch(startApplication, globals.dryRun);
-    Store store(book, watch.Factory());
+    Store store(book, watch.Factory(), globals.inUseWait);
     watch.Stop();
     if (existed) {
       const std::string changes = DescribeLoadingChanges(watch.changes(), book, globals.dryRun);
       if (!changes.empty()) err << prefix << changes << '\n';
     }
-    if (call.command == "list") ListItems(call, out, store);
-    if (call.command == "show") ShowItem(call, out, store);
-    if (call.command == "get") GetField(call, out, store);
+    if (call.command == "list") ListItems(call, result, store);
+    if (call.command == "show") ShowItem(call, result, store);
+    if (call.command == "get") GetField(call, result, store);
     if (call.command == "set") SetField(call, store);
-    if (call.command == "new") NewItem(call, out, store);
+    if (call.command == "new") NewItem(call, result, store);
     if (call.command == "delete") DeleteItem(call, store);
     if (call.command == "keywords")
-      KeywordsCommand(call, out, err, *store.ItemWithID(call.operands[1], book));
-    if (call.command == "log") LogCommand(call, out, *store.ItemWithID(call.operands[1], book));
+      KeywordsCommand(call, result, err, *store.ItemWithID(call.operands[1], book));
+    if (call.command == "log") LogCommand(call, result, *store.ItemWithID(call.operands[1], book));
     if (call.command == "view") ViewCommand(*store.ItemWithID(call.operands[1], book));
     if (call.command == "rating") {
-      RatingCommand(call, out, store.location(), *store.ItemWithID(call.operands[1], book));
+      RatingCommand(call, result, store.location(), *store.ItemWithID(call.operands[1], book));
     }
-    if (call.command == "text") TextCommand(call, out, *store.ItemWithID(call.operands[1], book));
+    if (call.command == "text") TextCommand(call, result, *store.ItemWithID(call.operands[1], book));
     if (call.command == "export") {
-      ExportItems(store.location(), {call.operands.begin() + 1, call.operands.end()}, book, out);
+      ExportItems(store.location(), {call.operands.begin() + 1, call.operands.end()}, book, result);
     }
-    if (call.command == "import") ImportInto(call, out, err, store);
-    if (call.command == "copy") CopyInto(call, out, store, watch.Factory());
-    // Disconnect saves too but drops a failed save silently; a change that did not reach the
-    // file must fail the command.
-    if (call.command != "list" && call.command != "show" && call.command != "get" &&
-        call.command != "export" && call.command != "copy") {
-      store.location().Save();
+    if (call.command == "import") ImportInto(call, result, err, store);
+    if (call.command == "copy") CopyInto(call, result, store, watch.Factory(), globals.inUseWait);
+    // A change that did not reach the file fails the command; Disconnect would drop the failure.
+    if (call.command == "list" || call.command == "show" || call.command == "get" ||
+        call.command == "export" || call.command == "copy") {
+      store.Close();
+    } else {
+      store.SaveAndClose();
     }
+    out << result.str();
     if (globals.notifications) {
       for (const auto& notification : store.notifications().Notifications()) {
         err << "notification " << notification.code << ' ' << JsonString(notification.text) << '\n';

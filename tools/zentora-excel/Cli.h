@@ -1,7 +1,8 @@
 // The command-line host: each command opens the workbook as a store, acts on
 // its items through the host item interface, and disconnects, which saves the
-// workbook (so even `list`, `show` and `get` write back generated identifiers
-// and the text format, as every host does).
+// workbook when it changed (so `list`, `show` and `get` write back generated
+// identifiers and the text format, as every host does). A failing command
+// closes without saving.
 #pragma once
 
 #include <cstddef>

@@ -77,6 +77,7 @@ class WatchedApplication : public ExcelApplication {
     return std::make_shared<WatchedWorkbook>(inner_->AddWorkbook(templatePath), state_);
   }
   void Quit() override { inner_->Quit(); }
+  void SetInUseWait(std::chrono::milliseconds wait) override { inner_->SetInUseWait(wait); }
 
  private:
   std::shared_ptr<ExcelApplication> inner_;

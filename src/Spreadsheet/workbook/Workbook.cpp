@@ -196,6 +196,14 @@ std::unique_ptr<Workbook> Workbook::Open(const std::string& path, Limits limits)
   return OpenBytes(ReadWholeFile(path), path, limits);
 }
 
+std::unique_ptr<Workbook> Workbook::OpenForEditing(const std::string& path, const EditOptions& options,
+                                                   Limits limits) {
+  std::unique_ptr<WorkbookFile> file = WorkbookFile::Hold(path, options);
+  std::unique_ptr<Workbook> workbook = OpenBytes(file->Read(), path, limits);
+  workbook->file_ = std::move(file);
+  return workbook;
+}
+
 std::unique_ptr<Workbook> Workbook::OpenBytes(std::string bytes, std::string fileName, Limits limits) {
   std::unique_ptr<Workbook> workbook(
       new Workbook(std::make_unique<Package>(std::move(bytes), std::move(fileName), limits)));
@@ -326,9 +334,9 @@ void Workbook::LoadSheet(std::size_t index) {
     throw Error(ErrorCode::NotAWorkbook,
                 package_->fileName() + ": sheet \"" + entry.name + "\" is not a worksheet");
   }
-  auto sheet =
-      std::make_unique<Worksheet>(SheetContext{package_->Where(entry.partName), &sharedStrings_,
-                                               styles_.get(), date1904_, package_->limits().maxCells});
+  auto sheet = std::make_unique<Worksheet>(SheetContext{package_->Where(entry.partName), &sharedStrings_,
+                                                        styles_.get(), date1904_, package_->limits().maxCells,
+                                                        &changes_});
   sheet->Read([&](const std::function<void(const char*, std::size_t, bool)>& sink) {
     auto replaced = replaced_.find(entry.partName);
     if (replaced != replaced_.end()) {
@@ -359,7 +367,11 @@ std::string Workbook::PartContent(std::string_view partName) {
 
 void Workbook::ReplacePart(const std::string& partName, std::string content) {
   std::string stored = package_->Has(partName) ? package_->StoredName(partName) : partName;
+  auto replaced = replaced_.find(stored);
+  bool present = replaced != replaced_.end() || package_->Has(stored);
+  if (present && (replaced != replaced_.end() ? replaced->second : package_->Read(stored)) == content) return;
   replaced_[stored] = std::move(content);
+  ++changes_;
 }
 
 std::string Workbook::WithoutCalculationChain(std::map<std::string, std::string>& edited,
@@ -442,8 +454,24 @@ std::string Workbook::SaveToBytes() {
 }
 
 void Workbook::SaveAs(const std::string& path, bool keepPermissions) {
-  std::string bytes = SaveToBytes();
-  ReplaceFile(path, bytes, keepPermissions);
+  if (file_ && path == file_->path()) return Save();
+  ReplaceFile(path, SaveToBytes(), keepPermissions);
+}
+
+void Workbook::Save() {
+  if (!file_) throw Error(ErrorCode::InvalidArgument, fileName() + ": the workbook holds no file to save to");
+  if (!HasUnsavedChanges()) return;
+  std::uint64_t saving = changes_;
+  file_->Replace(SaveToBytes());
+  savedChanges_ = saving;
+}
+
+void Workbook::SaveAsNewFile(const std::string& path, const EditOptions& options) {
+  std::unique_ptr<WorkbookFile> file = WorkbookFile::Hold(path, options);
+  std::uint64_t saving = changes_;
+  file->Replace(SaveToBytes());
+  file_ = std::move(file);
+  savedChanges_ = saving;
 }
 
 }  // namespace zentora::spreadsheet

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "../package/Package.h"
+#include "../package/WorkbookFile.h"
 #include "../worksheet/Worksheet.h"
 #include "SharedStrings.h"
 #include "Styles.h"
@@ -49,6 +50,11 @@ class Workbook {
   // Opens the workbook file at `path`. Throws Io when it cannot be read, NotAWorkbook / LimitExceeded
   // (naming the file and the reason) when it is not a readable workbook; reads the first sheet.
   static std::unique_ptr<Workbook> Open(const std::string& path, Limits limits = {});
+  // Opens the workbook file at `path` for editing: marks it as in use first (waiting while another
+  // program or process holds it, see WorkbookFile), then reads it. The mark is held until the
+  // workbook is destroyed. Throws InUse after the wait, and what Open throws.
+  static std::unique_ptr<Workbook> OpenForEditing(const std::string& path, const EditOptions& options = {},
+                                                  Limits limits = {});
   // Opens a workbook from bytes in memory; `fileName` names it in messages.
   static std::unique_ptr<Workbook> OpenBytes(std::string bytes, std::string fileName, Limits limits = {});
   // A new workbook with one empty sheet named "Tabelle1".
@@ -73,8 +79,8 @@ class Workbook {
   // The current content of a part: as replaced, or as stored (for a loaded sheet: as it was read, not
   // the model). Throws NotAWorkbook when missing.
   std::string PartContent(std::string_view partName);
-  // Replaces (or adds) a part with `content` for the next save. Loaded sheets and the styles part are
-  // written from the model and must be changed through it instead.
+  // Replaces (or adds) a part with `content` for the next save; the same content again is no change.
+  // Loaded sheets and the styles part are written from the model and must be changed through it instead.
   void ReplacePart(const std::string& partName, std::string content);
 
   // Called by a worksheet's DeleteRows after the cells moved: (sheet index, first row, row count).
@@ -83,8 +89,22 @@ class Workbook {
   // The workbook as package bytes (changed parts deflated at `compressionLevel`).
   std::string SaveToBytes();
   // Writes the workbook to `path` safely (see ReplaceFile); `keepPermissions` keeps an existing file's
-  // permission bits. On failure the old file is untouched. Throws Io.
+  // permissions, owner and attributes. The path of the file held for editing is saved as Save does.
+  // On failure the old file is untouched. Throws Io, ReadOnly, and for the held file ChangedOnDisk.
   void SaveAs(const std::string& path, bool keepPermissions);
+  // Writes the file held for editing when anything changed since it was read or last saved; an
+  // unchanged workbook leaves the file's bytes, inode and time alone. Throws InvalidArgument for a
+  // workbook that holds no file, ChangedOnDisk when someone else changed the file since it was read,
+  // ReadOnly and Io; the file on disk stays as it was then, and the changes stay unsaved.
+  void Save();
+  // Writes the workbook as a new file at `path` (marking it as in use as OpenForEditing does) and holds
+  // that file for editing from then on. Throws ChangedOnDisk when a file exists there by the time the
+  // mark is taken (another program made it meanwhile; it is kept), and what Save throws.
+  void SaveAsNewFile(const std::string& path, const EditOptions& options = {});
+  // True while the workbook holds a file for editing (opened with OpenForEditing or SaveAsNewFile).
+  bool HoldsFile() const { return file_ != nullptr; }
+  // True when something changed since the workbook was read or last saved to its held file.
+  bool HasUnsavedChanges() const { return changes_ != savedChanges_; }
   // zlib level for parts written from the model (1 fastest .. 9 smallest); 3 keeps saved files within a
   // few percent of level 6 at twice its speed.
   int compressionLevel = 3;
@@ -107,6 +127,10 @@ class Workbook {
   bool stylesPartExists_ = false;
   bool date1904_ = false;
   std::map<std::string, std::string> replaced_;
+  std::unique_ptr<WorkbookFile> file_;  // the file held for editing, if any
+  // Counted up by every change of a sheet or part; the count at the last save to the held file.
+  std::uint64_t changes_ = 0;
+  std::uint64_t savedChanges_ = 0;
 };
 
 }  // namespace zentora::spreadsheet

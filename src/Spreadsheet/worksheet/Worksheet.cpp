@@ -579,18 +579,24 @@ void Worksheet::SetCellText(std::uint32_t row, std::uint32_t column, std::string
                                                 " characters, more than a cell holds (32767)");
   }
   Cell& cell = CellForWrite(row, column);
+  bool same = (cell.kind == Kind::Blank && text.empty()) ||
+              (cell.kind == Kind::Text && TextAt(cell.text.offset, cell.text.length) == text) ||
+              (cell.kind == Kind::Shared && context_.sharedStrings->at(cell.index) == text);
+  if (same) return;
   ForgetValue(cell);
   if (!text.empty()) {
     cell.kind = Kind::Text;
     cell.text = {AppendText(text), static_cast<std::uint32_t>(text.size())};
   }
-  changed_ = true;
+  MarkChanged();
 }
 
 void Worksheet::SetTextFormat(std::uint32_t row, std::uint32_t column) {
   Cell& cell = CellForWrite(row, column);
-  cell.style = context_.styles->TextVariant(cell.style);
-  changed_ = true;
+  std::uint32_t variant = context_.styles->TextVariant(cell.style);
+  if (variant == cell.style) return;
+  cell.style = variant;
+  MarkChanged();
 }
 
 void Worksheet::ClearContents(const CellRange& range) {
@@ -602,7 +608,7 @@ void Worksheet::ClearContents(const CellRange& range) {
       if (cell.column < range.firstColumn || cell.column > range.lastColumn || cell.kind == Kind::Blank)
         continue;
       ForgetValue(cell);
-      changed_ = true;
+      MarkChanged();
     }
     std::erase_if(row->cells, [](const Cell& cell) { return cell.kind == Kind::Blank && cell.style == 0; });
   }
@@ -651,7 +657,7 @@ void Worksheet::DeleteRows(std::uint32_t first, std::uint32_t last) {
     kept.push_back(range);
   }
   merged_ = std::move(kept);
-  changed_ = true;
+  MarkChanged();
   if (rowsDeleted) rowsDeleted(first, count);
 }
 

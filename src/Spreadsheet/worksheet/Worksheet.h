@@ -44,7 +44,8 @@ struct SheetContext {
   const SharedStrings* sharedStrings;
   Styles* styles;
   bool date1904;
-  std::uint64_t maxCells;  // more cells in the sheet are refused as LimitExceeded
+  std::uint64_t maxCells;            // more cells in the sheet are refused as LimitExceeded
+  std::uint64_t* changes = nullptr;  // the workbook's change counter, counted up by every change
 };
 
 class Worksheet {
@@ -63,13 +64,15 @@ class Worksheet {
 
   // The cell's text as the application shows it in an English locale ("" for an empty or absent cell).
   std::string CellText(std::uint32_t row, std::uint32_t column) const;
-  // Stores `text` as an inline string, replacing value and formula; the style stays. Throws
+  // Stores `text` as an inline string, replacing value and formula; the style stays. A cell that
+  // already holds exactly this text (and no formula) is left as it is and counts as no change. Throws
   // InvalidArgument for invalid UTF-8 or more than 32,767 UTF-16 units (nothing is written), OutOfRange
   // outside the sheet.
   void SetCellText(std::uint32_t row, std::uint32_t column, std::string_view text);
-  // Gives the cell the text format (number format 49), keeping its other formatting.
+  // Gives the cell the text format (number format 49), keeping its other formatting; no change when
+  // it has it already.
   void SetTextFormat(std::uint32_t row, std::uint32_t column);
-  // Removes values and formulas in `range`; formats stay.
+  // Removes values and formulas in `range`; formats stay. A range without values is no change.
   void ClearContents(const CellRange& range);
   // Removes rows first..last; rows below move up with cells, heights and formats; merged ranges follow.
   // Calls `rowsDeleted` (when set) afterwards so that references elsewhere can follow.
@@ -81,8 +84,12 @@ class Worksheet {
   std::vector<SheetFragment>& fragments() { return fragments_; }
   // The merged ranges (regenerated into <mergeCells> on save).
   std::vector<CellRange>& mergedRanges() { return merged_; }
-  // Makes the next save write this sheet.
-  void MarkChanged() { changed_ = true; }
+  // Makes the next save write this sheet and counts one change of the workbook. Every change of the
+  // sheet goes through here.
+  void MarkChanged() {
+    changed_ = true;
+    if (context_.changes != nullptr) ++*context_.changes;
+  }
   // True when the sheet must be written on save.
   bool changed() const { return changed_; }
   // True when a formula was removed or moved since the sheet was read (the calculation chain is stale).

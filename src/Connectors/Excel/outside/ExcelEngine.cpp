@@ -23,6 +23,12 @@ ErrorCode CodeOf(engine::ErrorCode code) {
       return ErrorCode::InvalidArgument;
     case engine::ErrorCode::OutOfRange:
       return ErrorCode::OutOfRange;
+    case engine::ErrorCode::InUse:
+      return ErrorCode::InUse;
+    case engine::ErrorCode::ReadOnly:
+      return ErrorCode::ReadOnly;
+    case engine::ErrorCode::ChangedOnDisk:
+      return ErrorCode::ChangedOnDisk;
     default:
       return ErrorCode::Spreadsheet;
   }
@@ -44,6 +50,7 @@ auto Translated(Call call) -> decltype(call()) {
 struct OpenWorkbook {
   std::unique_ptr<engine::Workbook> workbook;
   std::string name;
+  engine::EditOptions options;
 
   engine::Worksheet& FirstSheet() {
     if (!workbook) throw Error(ErrorCode::NotOpen, "the workbook " + name + " is closed");
@@ -127,7 +134,14 @@ class EngineWorkbook : public ExcelWorkbook {
                   "save-as access mode " + std::to_string(accessMode) + " is not supported");
     }
     if (path.empty()) throw Error(ErrorCode::Spreadsheet, "cannot save the workbook: the file name is empty");
-    Translated([&] { book_->workbook->SaveAs(path, true); });
+    Translated([&] {
+      // A new workbook's first save makes its file and holds it, as opening an existing one does.
+      if (book_->workbook->HoldsFile()) {
+        book_->workbook->SaveAs(path, true);
+      } else {
+        book_->workbook->SaveAsNewFile(path, book_->options);
+      }
+    });
   }
   void Close() override { book_->workbook.reset(); }
 
@@ -146,8 +160,10 @@ class EngineApplication : public ExcelApplication {
   }
   std::shared_ptr<ExcelWorkbook> AddWorkbook(const std::string& templatePath) override {
     CheckRunning();
-    return Track(Translated([&] { return engine::Workbook::Open(templatePath); }), templatePath);
+    return Track(Translated([&] { return engine::Workbook::OpenForEditing(templatePath, options_); }),
+                 templatePath);
   }
+  void SetInUseWait(std::chrono::milliseconds wait) override { options_.inUseWait = wait; }
   void Quit() override {
     for (const auto& book : books_) {
       if (auto open = book.lock()) open->workbook.reset();
@@ -162,13 +178,14 @@ class EngineApplication : public ExcelApplication {
   }
   std::shared_ptr<ExcelWorkbook> Track(std::unique_ptr<engine::Workbook> workbook, const std::string& name) {
     Translated([&] { engine::KeepReferencesOnRowDeletion(*workbook); });
-    auto book = std::make_shared<OpenWorkbook>(OpenWorkbook{std::move(workbook), name});
+    auto book = std::make_shared<OpenWorkbook>(OpenWorkbook{std::move(workbook), name, options_});
     std::erase_if(books_, [](const std::weak_ptr<OpenWorkbook>& entry) { return entry.expired(); });
     books_.push_back(book);
     return std::make_shared<EngineWorkbook>(book);
   }
 
   std::vector<std::weak_ptr<OpenWorkbook>> books_;
+  engine::EditOptions options_;
   bool quit_ = false;
 };
 

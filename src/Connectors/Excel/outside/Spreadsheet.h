@@ -1,10 +1,12 @@
 // The spreadsheet application as the component drives it: exactly the
 // automation operations the component uses, as narrow C++ interfaces.
 // Every failing call throws zentora::excel::Error (code Spreadsheet, or
-// InvalidArgument / OutOfRange / NotOpen) whose message names the file,
-// address or cell involved. Rows and columns count from 1.
+// InvalidArgument / OutOfRange / NotOpen, and for files InUse / ReadOnly /
+// ChangedOnDisk) whose message names the file, address or cell involved.
+// Rows and columns count from 1.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,7 +45,8 @@ class ExcelWorkbook {
 
   // The first sheet in the workbook's tab order.
   virtual std::shared_ptr<ExcelWorksheet> FirstSheet() = 0;
-  // Writes the workbook to `path`, replacing the file; kAccessModeNoChange keeps its access.
+  // Writes the workbook to `path`, replacing the file; kAccessModeNoChange keeps its access. Saving
+  // the workbook's own file writes nothing when nothing changed.
   virtual void SaveAs(const std::string& path, std::int32_t accessMode = 0) = 0;
   // Closes the workbook without saving; its sheets become unusable.
   virtual void Close() = 0;
@@ -58,10 +61,14 @@ class ExcelApplication {
   virtual void SetDisplayAlerts(bool on) = 0;
   // A new empty workbook with one sheet.
   virtual std::shared_ptr<ExcelWorkbook> AddWorkbook() = 0;
-  // A new workbook holding the whole content of the workbook file at `templatePath`.
+  // A new workbook holding the whole content of the workbook file at `templatePath`, which stays
+  // marked as in use (and held for saving) until the workbook is closed.
   virtual std::shared_ptr<ExcelWorkbook> AddWorkbook(const std::string& templatePath) = 0;
   // Ends the application; its workbooks become unusable.
   virtual void Quit() = 0;
+  // How long opening or first saving a workbook that another program or process holds waits for it
+  // before failing with InUse.
+  virtual void SetInUseWait(std::chrono::milliseconds wait) = 0;
 };
 
 // Starts a new application instance backed by the project's spreadsheet engine.

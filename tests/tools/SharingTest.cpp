@@ -1,0 +1,95 @@
+// Several users and programs on one workbook: command-line processes at once lose no change,
+// reading commands leave a prepared workbook alone, failing commands leave it as it was, and a
+// workbook that LibreOffice marks as in use is not written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "Python.h"
+#include "Workbooks.h"
+
+namespace zentora::cli {
+namespace {
+
+using excel::testing::ProcessOutcome;
+using excel::testing::RunShell;
+using excel::testing::ShellQuoted;
+using excel::testing::TempFolder;
+
+class Sharing : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::copy_file(ZENTORA_EXAMPLE_BOOK, book); }
+  ProcessOutcome Program(const std::string& arguments) {
+    return RunShell(std::string(ZENTORA_EXCEL_PROGRAM) + " " + arguments + " 2>&1");
+  }
+  // The bytes, inode and modification time of the book.
+  std::string Version() {
+    struct stat info {};
+    stat(book.c_str(), &info);
+    std::ifstream in(book, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {}) + std::to_string(info.st_ino) + "." +
+           std::to_string(info.st_mtim.tv_nsec);
+  }
+
+  TempFolder folder;
+  std::string book = folder.Path("Adressbuch.xlsx");
+  std::string quoted = ShellQuoted(book);
+};
+
+TEST_F(Sharing, EightProcessesAtOnceLoseNoChange) {
+  std::vector<std::string> kept;  // the new items' IDs and the values last set
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::future<ProcessOutcome>> running;
+    for (int process = 0; process < 8; ++process) {
+      const std::string value = "r" + std::to_string(round) + "p" + std::to_string(process);
+      const std::string arguments =
+          process % 2 == 0 ? "--wait 60 new " + quoted + " --text " + value
+                           : "--wait 60 set " + quoted + " k0" + std::to_string(process) + " Ort " + value;
+      if (process % 2 == 1 && round == 19) kept.push_back(value);
+      running.push_back(std::async(std::launch::async, [this, arguments] { return Program(arguments); }));
+    }
+    for (auto& process : running) {
+      const ProcessOutcome outcome = process.get();
+      ASSERT_EQ(outcome.code, 0) << outcome.out;
+      if (outcome.out.starts_with("{")) kept.push_back(outcome.out.substr(0, outcome.out.size() - 1));
+    }
+  }
+  ASSERT_EQ(kept.size(), 84U);
+  const ProcessOutcome listed = Program("list --json " + quoted);
+  for (const std::string& text : kept)
+    EXPECT_NE(listed.out.find("\"" + text + "\""), std::string::npos) << text;
+}
+
+TEST_F(Sharing, FailingCommandsLeaveTheWorkbookAsItWasAndReadingOnesLeaveAPreparedOneAlone) {
+  std::string version = Version();
+  for (const std::string& arguments :
+       {"get " + quoted + " k99 text", "show " + quoted + " k99", "delete " + quoted + " k99",
+        "set " + quoted + " k01 text " + std::string(33000, 'x'), "get " + quoted + " k01 Faxnummer"}) {
+    EXPECT_NE(Program(arguments).code, 0) << arguments;
+    EXPECT_EQ(Version(), version) << arguments;
+  }
+  std::ofstream(folder.Path(".~lock.Adressbuch.xlsx#"))
+      << ",jdoe,office-pc,05.12.2026 09:30,file:///home/jdoe/lo;";
+  const ProcessOutcome refused = Program("--wait 0.2 set " + quoted + " k01 text x");
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_NE(refused.out.find("in use by jdoe on office-pc since 05.12.2026 09:30"), std::string::npos)
+      << refused.out;
+  EXPECT_EQ(Version(), version);
+
+  std::filesystem::remove(folder.Path(".~lock.Adressbuch.xlsx#"));
+  ASSERT_EQ(Program("list " + quoted).code, 0);
+  version = Version();
+  for (const std::string& arguments : {"list " + quoted, "list --json " + quoted, "show " + quoted + " k01",
+                                       "get " + quoted + " k01 text"}) {
+    EXPECT_EQ(Program(arguments).code, 0) << arguments;
+    EXPECT_EQ(Version(), version) << arguments;
+  }
+}
+
+}  // namespace
+}  // namespace zentora::cli
