@@ -150,73 +150,71 @@ def make(folder, with_libreoffice):
         libreoffice(folder, "xlsx", glob.glob(sources + "/*"), folder, ["--infilter=CSV:44,34,76"])
 
 
-class Checks:
-    def __init__(self):
-        self.failures = []
-
-    def equal(self, what, actual, expected):
-        if actual != expected:
-            self.failures.append(f"{what}: got {actual!r}, expected {expected!r}")
+FAILURES = []
 
 
-def check_records(c, path):
+def equal(what, actual, expected):
+    if actual != expected:
+        FAILURES.append(f"{what}: got {actual!r}, expected {expected!r}")
+
+
+def check_records(path):
     """The deleted record's row is gone and everything that pointed at rows below it moved up."""
     name = os.path.basename(path)
     with zipfile.ZipFile(path) as package:
         names = package.namelist()
         shapes = b"".join(package.read(n) for n in names if n.endswith(".vml"))
         # The note's shape names its cell's row counted from 0: A8 is row 7.
-        c.equal(f"{name}: note shape rows", re.findall(rb"Row>(\d+)<", shapes), [b"7"])
-        c.equal(f"{name}: calcChain", [n for n in names if "calcChain" in n]
+        equal(f"{name}: note shape rows", re.findall(rb"Row>(\d+)<", shapes), [b"7"])
+        equal(f"{name}: calcChain", [n for n in names if "calcChain" in n]
                 + re.findall(rb"calcChain", package.read("[Content_Types].xml")), [])
         defined = {d.get("name"): d.text.replace("'", "")
                    for d in ElementTree.fromstring(package.read("xl/workbook.xml")).iter(f"{MAIN}definedName")}
     book = openpyxl.load_workbook(path)
     ws = book["Records"]
     table = ws.tables["RecordTable"]
-    c.equal(f"{name}: records", (bool(book.calculation.fullCalcOnLoad), ws.max_row, ws["A5"].value, ws["C5"].value,
+    equal(f"{name}: records", (bool(book.calculation.fullCalcOnLoad), ws.max_row, ws["A5"].value, ws["C5"].value,
                                  ws["D5"].value, ws["F1"].value), (True, 10, "id5", 50, '=B5&" "&C5', "=SUM($C$2:$C$10)"))
-    c.equal(f"{name}: hyperlinks", sorted(cell.coordinate for row in ws.iter_rows() for cell in row if cell.hyperlink),
+    equal(f"{name}: hyperlinks", sorted(cell.coordinate for row in ws.iter_rows() for cell in row if cell.hyperlink),
             ["A3", "A8"])
-    c.equal(f"{name}: conditional formats", sorted((str(r.sqref), [rule.formula for rule in r.rules])
+    equal(f"{name}: conditional formats", sorted((str(r.sqref), [rule.formula for rule in r.rules])
                                                    for r in ws.conditional_formatting),
             [("A2:D10", [["$C2>80"]]), ("C2:C10", [["50"]])])
-    c.equal(f"{name}: validations", [str(dv.sqref) for dv in ws.data_validations.dataValidation], ["C2:C10"])
-    c.equal(f"{name}: table", (table.ref, table.autoFilter.ref if table.autoFilter else None), ("A1:D10", "A1:D10"))
-    c.equal(f"{name}: merged cells", [str(m) for m in ws.merged_cells.ranges], ["F6:G7"])
-    c.equal(f"{name}: comments", [(cell.coordinate, cell.comment.text) for row in ws.iter_rows() for cell in row
+    equal(f"{name}: validations", [str(dv.sqref) for dv in ws.data_validations.dataValidation], ["C2:C10"])
+    equal(f"{name}: table", (table.ref, table.autoFilter.ref if table.autoFilter else None), ("A1:D10", "A1:D10"))
+    equal(f"{name}: merged cells", [str(m) for m in ws.merged_cells.ranges], ["F6:G7"])
+    equal(f"{name}: comments", [(cell.coordinate, cell.comment.text) for row in ws.iter_rows() for cell in row
                                   if cell.comment], [("A8", "eighth record")])
-    c.equal(f"{name}: names", {key: defined.get(key) for key in ("Amounts", "_xlnm.Print_Area")}, {"Amounts": "Records!$C$2:$C$10", "_xlnm.Print_Area": "Records!$A$1:$D$10"})
+    equal(f"{name}: names", {key: defined.get(key) for key in ("Amounts", "_xlnm.Print_Area")}, {"Amounts": "Records!$C$2:$C$10", "_xlnm.Print_Area": "Records!$A$1:$D$10"})
     # LibreOffice writes the constant FALSE as the function FALSE().
-    c.equal(f"{name}: summary formulas", [row[1].value.replace("FALSE()", "FALSE") for row in book["Summary"].rows], [
+    equal(f"{name}: summary formulas", [row[1].value.replace("FALSE()", "FALSE") for row in book["Summary"].rows], [
         "=SUM(Records!C2:C10)", "=COUNTA(Records!A2:A10)", '=VLOOKUP("id7",Records!$A$2:$D$10,3,FALSE)',
         '=INDEX(Records!$B$2:$B$10,MATCH("id9",Records!$A$2:$A$10,0))', "=Records!C7", "=Records!#REF!",
         "=SUM(Amounts)", '="Records!C5"', "=SUM(Records!C:C)"])
 
 
-def check_edited(c, folder):
+def check_edited(folder):
     """openpyxl's workbook after the engine gave rows 2-5 the text format, wrote texts to C10..C18,
     changed C2 and deleted row 3; openpyxl shows the format's _xHHHH_ escapes as they are stored."""
     book = openpyxl.load_workbook(os.path.join(folder, "edited.xlsx"))
     items, other = book["Items"], book["Other"]
-    c.equal("edited cells", [items[cell].value for cell in ("A1", "C2", "A3")] + [other["A1"].value, other["B2"].value],
+    equal("edited cells", [items[cell].value for cell in ("A1", "C2", "A3")] + [other["A1"].value, other["B2"].value],
             ["ID", "changed", "{C}", "kept", 3.5])
-    c.equal("edited date in text format", str(items["E3"].value)[:9], "46361.604")
-    c.equal("edited texts", [items[f"C{row}"].value for row in range(9, 18)], [
+    equal("edited date in text format", str(items["E3"].value)[:9], "46361.604")
+    equal("edited texts", [items[f"C{row}"].value for row in range(9, 18)], [
         "  lead and trail  ", "tab\tinside", "lf\nline", "cr_x000D_return", "crlf_x000D_\nline",
         "_x005F_x0041_ literal", "\U0001F600 emoji", "<&> specials", "bell_x0007_ control"])
-    c.equal("edited formats", [items[cell].number_format for cell in ("A2", "E4")], ["@", "@"])
-    c.equal("edited styles", (items["A1"].font.b, items.row_dimensions[3].height), (True, 33))
-    c.equal("edited merges", sorted(str(m) for m in items.merged_cells.ranges), ["G2:H2", "G5:H6"])
+    equal("edited formats", [items[cell].number_format for cell in ("A2", "E4")], ["@", "@"])
+    equal("edited styles", (items["A1"].font.b, items.row_dimensions[3].height), (True, 33))
+    equal("edited merges", sorted(str(m) for m in items.merged_cells.ranges), ["G2:H2", "G5:H6"])
     new = openpyxl.load_workbook(os.path.join(folder, "new.xlsx"))["Tabelle1"]
-    c.equal("new workbook", (new["E1"].value, new["A2"].value, new["B2"].number_format), ("Nachname", "{NEW}", "@"))
+    equal("new workbook", (new["E1"].value, new["A2"].value, new["B2"].number_format), ("Nachname", "{NEW}", "@"))
 
 
 def check(folder):
-    c = Checks()
     for path in sorted(glob.glob(os.path.join(folder, "deleted-*.xlsx"))):
-        check_records(c, path)
-    check_edited(c, folder)
+        check_records(path)
+    check_edited(folder)
     saved = ["edited.xlsx", "new.xlsx", "from-csv-resaved.xlsx", "deleted-records.xlsx",
              "deleted-records-shared.xlsx", "deleted-records-resaved.xlsx"]
     csvs = os.path.join(folder, "csv")
@@ -225,28 +223,27 @@ def check(folder):
     def rows(name):
         with open(os.path.join(csvs, name), newline="", encoding="utf-8") as f:
             return list(csv.reader(f))
-    c.equal("LibreOffice: new", rows("new-Tabelle1.csv"), [["ID", "TYPE", "TEXT", "Vorname", "Nachname"],
+    equal("LibreOffice: new", rows("new-Tabelle1.csv"), [["ID", "TYPE", "TEXT", "Vorname", "Nachname"],
                                                            ["{NEW}", "", "", "", ""]])
     edited = rows("edited-Items.csv")
-    c.equal("LibreOffice: edited", [edited[row][:5] for row in range(4)], [
+    equal("LibreOffice: edited", [edited[row][:5] for row in range(4)], [
         ["ID", "TYPE", "TEXT", "Vorname", "Nachname"], ["{A}", "contact", "changed", "Anna", "Äpfel"],
         ["{C}", "42", "0.1", "1", "46361.6041666667"], ["{D}", "2", "45351", "-7.25", "line\nbreak"]])
     # LibreOffice decodes the escapes.
-    c.equal("LibreOffice: edited texts", [row[2] for row in edited[8:11]] + [edited[13][2]],
+    equal("LibreOffice: edited texts", [row[2] for row in edited[8:11]] + [edited[13][2]],
             ["  lead and trail  ", "tab\tinside", "lf\nline", "_x0041_ literal"])
-    c.equal("LibreOffice: from CSV", rows("from-csv-resaved-from-csv.csv")[1:], [
+    equal("LibreOffice: from CSV", rows("from-csv-resaved-from-csv.csv")[1:], [
         ["{L1}", "comma, inside", "12.5"], ["{L2}", "Ünïcödé", "-3"], ["{L3}", "", ""]])
     for name in ("records", "records-shared", "records-resaved"):
         # The reference to the deleted record is an error either way: LibreOffice reads the
         # "Records!#REF!" that the application writes as an unknown name.
         values = [row[1].replace("#NAME?", "#REF!") for row in rows(f"deleted-{name}-Summary.csv")]
-        c.equal(f"LibreOffice: {name} summary", values, ["510", "9", "70", "N9", "70", "#REF!", "510", "Records!C5",
+        equal(f"LibreOffice: {name} summary", values, ["510", "9", "70", "N9", "70", "#REF!", "510", "Records!C5",
                                                          "510"])
         records = rows(f"deleted-{name}-Records.csv")
-        c.equal(f"LibreOffice: {name} label and sum", (records[4][3], records[0][5]), ("N5 50", "510"))
-    for failure in c.failures:
-        print(failure)
-    return 1 if c.failures else 0
+        equal(f"LibreOffice: {name} label and sum", (records[4][3], records[0][5]), ("N5 50", "510"))
+    print(*FAILURES, sep="\n")
+    return 1 if FAILURES else 0
 
 
 if __name__ == "__main__":
