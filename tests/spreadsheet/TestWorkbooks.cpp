@@ -14,70 +14,94 @@ namespace zentora::spreadsheet::testing {
 Parts WorkbookParts(const std::string& sheetData, const std::string& sharedStrings,
                     const std::string& cellFormats, const std::string& afterSheetData,
                     const std::string& numberFormats) {
-  std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+  const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+  const std::string main =
+      std::string(" xmlns=\"") + kMainNamespace +
+      "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
   std::string types =
       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-      "<Override PartName=\"/xl/workbook.xml\" "
-      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-      "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
-      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-      "<Override PartName=\"/xl/styles.xml\" "
-      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
-      "<Override PartName=\"/xl/sharedStrings.xml\" "
-      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
-      "</Types>";
-  std::string rels =
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-      "<Relationship Id=\"rId1\" "
-      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-      "Target=\"xl/workbook.xml\"/></Relationships>";
-  std::string workbook = std::string("<workbook xmlns=\"") + kMainNamespace +
-                         "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-                         "<sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
-  std::string workbookRels =
-      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-      "<Relationship Id=\"rId1\" "
-      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-      "Target=\"worksheets/sheet1.xml\"/>"
-      "<Relationship Id=\"rId2\" "
-      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
-      "Target=\"styles.xml\"/>"
-      "<Relationship Id=\"rId3\" "
-      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
-      "Target=\"sharedStrings.xml\"/></Relationships>";
-  std::string formats = cellFormats.empty()
-                            ? "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
-                            : cellFormats;
-  std::string styles =
-      std::string("<styleSheet xmlns=\"") + kMainNamespace + "\">" + numberFormats +
-      "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
-      "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
-      "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
-      "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
-      "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
-      "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
-      "<cellXfs>" +
-      formats +
-      "</cellXfs>"
-      "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-      "</styleSheet>";
-  std::string strings = std::string("<sst xmlns=\"") + kMainNamespace + "\">" + sharedStrings + "</sst>";
-  std::string sheet = std::string("<worksheet xmlns=\"") + kMainNamespace +
-                      "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-                      "<dimension ref=\"A1\"/><sheetData>" +
-                      sheetData + "</sheetData>" + afterSheetData + "</worksheet>";
-  return {{"[Content_Types].xml", declaration + types},
-          {"_rels/.rels", declaration + rels},
-          {"xl/workbook.xml", declaration + workbook},
-          {"xl/_rels/workbook.xml.rels", declaration + workbookRels},
-          {"xl/worksheets/sheet1.xml", declaration + sheet},
-          {"xl/styles.xml", declaration + styles},
-          {"xl/sharedStrings.xml", declaration + strings}};
+      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>";
+  for (const auto& [part, type] :
+       std::vector<std::pair<std::string, std::string>>{{"workbook", "sheet.main"},
+                                                        {"worksheets/sheet1", "worksheet"},
+                                                        {"styles", "styles"},
+                                                        {"sharedStrings", "sharedStrings"}}) {
+    types += "<Override PartName=\"/xl/" + part +
+             ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml." + type +
+             "+xml\"/>";
+  }
+  const std::string formats = cellFormats.empty()
+                                  ? "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+                                  : cellFormats;
+  Parts parts = {
+      {"[Content_Types].xml", declaration + types + "</Types>"},
+      {"_rels/.rels", ""},
+      {"xl/workbook.xml",
+       declaration + "<workbook" + main +
+           "<sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels", ""},
+      {"xl/worksheets/sheet1.xml", declaration + "<worksheet" + main + "<dimension ref=\"A1\"/><sheetData>" +
+                                       sheetData + "</sheetData>" + afterSheetData + "</worksheet>"},
+      {"xl/styles.xml",
+       declaration + "<styleSheet" + main + numberFormats +
+           "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
+           "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
+           "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+           "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+           "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+           "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+           "borderId=\"0\"/></cellStyleXfs>"
+           "<cellXfs>" +
+           formats +
+           "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" "
+           "builtinId=\"0\"/></cellStyles>"
+           "</styleSheet>"},
+      {"xl/sharedStrings.xml", declaration + "<sst" + main + sharedStrings + "</sst>"}};
+  AddRelationship(parts, "_rels/.rels", "rId1", "officeDocument", "xl/workbook.xml");
+  AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId1", "worksheet", "worksheets/sheet1.xml");
+  AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId2", "styles", "styles.xml");
+  AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId3", "sharedStrings", "sharedStrings.xml");
+  return parts;
 }
 
 std::string PackageBytes(const Parts& parts) { return Package::Build(parts, 6); }
+
+std::string& PartOf(Parts& parts, const std::string& name) {
+  for (auto& [partName, content] : parts) {
+    if (partName == name) return content;
+  }
+  return parts.emplace_back(name, "").second;
+}
+
+void InsertBefore(std::string& xml, const std::string& marker, const std::string& text) {
+  xml.insert(xml.find(marker), text);
+}
+
+void AddRelationship(Parts& parts, const std::string& relsPart, const std::string& id,
+                     const std::string& type, const std::string& target) {
+  std::string& rels = PartOf(parts, relsPart);
+  if (rels.empty()) {
+    rels =
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "</Relationships>";
+  }
+  InsertBefore(rels, "</Relationships>",
+               "<Relationship Id=\"" + id +
+                   "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/" + type +
+                   "\" Target=\"" + target + "\"" +
+                   (target.starts_with("https:") ? " TargetMode=\"External\"" : "") + "/>");
+}
+
+void ExpectPieces(const std::string& text, std::initializer_list<std::string> present,
+                  std::initializer_list<std::string> absent) {
+  for (const std::string& piece : present) {
+    EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
+  }
+  for (const std::string& piece : absent) {
+    EXPECT_EQ(text.find(piece), std::string::npos) << piece << "\nstill in\n" << text;
+  }
+}
 
 namespace {
 
@@ -93,11 +117,10 @@ zip_t* OpenBytes(const std::string& bytes) {
   return archive;
 }
 
-}  // namespace
-
-std::string ReadPart(const std::string& bytes, const std::string& part) {
+// The bytes of `part`, inflated unless `flags` asks for them as stored.
+std::string ReadEntry(const std::string& bytes, const std::string& part, zip_flags_t flags) {
   zip_t* archive = OpenBytes(bytes);
-  zip_file_t* file = zip_fopen(archive, part.c_str(), 0);
+  zip_file_t* file = zip_fopen(archive, part.c_str(), flags);
   if (file == nullptr) {
     zip_discard(archive);
     throw std::runtime_error("no part " + part);
@@ -112,20 +135,16 @@ std::string ReadPart(const std::string& bytes, const std::string& part) {
   return content;
 }
 
+}  // namespace
+
+std::string ReadPart(const std::string& bytes, const std::string& part) { return ReadEntry(bytes, part, 0); }
+
 std::string StoredPart(const std::string& bytes, const std::string& part) {
   zip_t* archive = OpenBytes(bytes);
   zip_stat_t stat;
   zip_stat(archive, part.c_str(), 0, &stat);
-  zip_file_t* file = zip_fopen(archive, part.c_str(), ZIP_FL_COMPRESSED);
-  std::string content = std::to_string(stat.crc) + ":";
-  char buffer[65536];
-  zip_int64_t got;
-  while (file != nullptr && (got = zip_fread(file, buffer, sizeof buffer)) > 0) {
-    content.append(buffer, static_cast<std::size_t>(got));
-  }
-  if (file != nullptr) zip_fclose(file);
   zip_discard(archive);
-  return content;
+  return std::to_string(stat.crc) + ":" + ReadEntry(bytes, part, ZIP_FL_COMPRESSED);
 }
 
 TemporaryFolder::TemporaryFolder() {

@@ -28,6 +28,19 @@ Parts WorkbookParts(const std::string& sheetData, const std::string& sharedStrin
 // The package bytes holding `parts`.
 std::string PackageBytes(const Parts& parts);
 
+// The content of the part `name` in `parts`; a new empty part when there is none.
+std::string& PartOf(Parts& parts, const std::string& name);
+// Inserts `text` into `xml` before the first `marker`.
+void InsertBefore(std::string& xml, const std::string& marker, const std::string& text);
+// Adds a relationship of the officeDocument `type` ("worksheet", "table", ...) to the relationships
+// part `relsPart`, creating that part when missing.
+void AddRelationship(Parts& parts, const std::string& relsPart, const std::string& id,
+                     const std::string& type, const std::string& target);
+
+// Expects every piece of `present` in `text` and none of `absent`, showing the text otherwise.
+void ExpectPieces(const std::string& text, std::initializer_list<std::string> present,
+                  std::initializer_list<std::string> absent = {});
+
 // The inflated content of `part` in the package `bytes`, read with libzip directly.
 std::string ReadPart(const std::string& bytes, const std::string& part);
 // The raw (still compressed) bytes and CRC of `part` as stored in the package.

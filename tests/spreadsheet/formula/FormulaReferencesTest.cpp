@@ -7,80 +7,57 @@
 namespace zentora::spreadsheet {
 namespace {
 
-std::string Text(std::string_view formula, const FormulaReference& reference) {
-  return std::string(formula.substr(reference.begin, reference.end - reference.begin));
+std::string Corner(const ReferenceCorner& corner) {
+  return (corner.columnAbsolute ? "$" : "") + std::to_string(corner.column) + "," +
+         (corner.rowAbsolute ? "$" : "") + std::to_string(corner.row);
 }
 
-TEST(FindReferencesTest, ReportsEachReferenceWithItsSpan) {
-  const std::string formula = "SUM('Bob''s Records'!B2:$B$9)+A1*Summary!C$3";
-  const auto found = FindReferences(formula);
-  ASSERT_EQ(found.size(), 3u);
-  EXPECT_EQ(Text(formula, found[0]), "'Bob''s Records'!B2:$B$9");
-  EXPECT_EQ(formula.substr(found[0].areaBegin, 8), "B2:$B$9)");
-  EXPECT_EQ(found[0].firstSheet, "Bob's Records");
-  EXPECT_EQ(found[0].kind, AreaKind::CellRange);
-  EXPECT_TRUE(found[0].last.rowAbsolute && found[0].last.columnAbsolute);
-  EXPECT_FALSE(found[0].first.rowAbsolute || found[0].first.columnAbsolute);
-  EXPECT_EQ(Text(formula, found[1]), "A1");
-  EXPECT_FALSE(found[1].hasSheet);
-  EXPECT_EQ(Text(formula, found[2]), "Summary!C$3");
-  EXPECT_EQ(found[2].first.row, 3);
-  EXPECT_TRUE(found[2].first.rowAbsolute);
-  EXPECT_FALSE(found[2].first.columnAbsolute);
+// A reference as "prefix|area [external] [sheets first:last] kind first-corner:last-corner".
+std::string Describe(std::string_view formula, const FormulaReference& reference) {
+  static const char* kKinds[] = {"cell", "range", "columns", "rows", "error"};
+  std::string text = std::string(formula.substr(reference.begin, reference.areaBegin - reference.begin)) +
+                     "|" +
+                     std::string(formula.substr(reference.areaBegin, reference.end - reference.areaBegin));
+  if (reference.external) text += " external";
+  if (reference.hasSheet) text += " sheets " + reference.firstSheet + ":" + reference.lastSheet;
+  return text + " " + kKinds[static_cast<int>(reference.kind)] + " " + Corner(reference.first) + ":" +
+         Corner(reference.last);
 }
 
-TEST(FindReferencesTest, TellsAreaKinds) {
-  const auto found = FindReferences("SUM($A:$C)+SUM(3:5)+Data!#REF!+LOG10");
-  ASSERT_EQ(found.size(), 4u);
-  EXPECT_EQ(found[0].kind, AreaKind::ColumnRange);
-  EXPECT_EQ(found[0].last.column, 3);
-  EXPECT_EQ(found[1].kind, AreaKind::RowRange);
-  EXPECT_EQ(found[1].last.row, 5);
-  EXPECT_EQ(found[2].kind, AreaKind::Error);
-  EXPECT_EQ(found[2].firstSheet, "Data");
-  // Without a parenthesis LOG10 is the cell in column LOG, row 10.
-  EXPECT_EQ(found[3].kind, AreaKind::Cell);
-  EXPECT_EQ(found[3].first.row, 10);
-}
+struct Found {
+  const char* formula;
+  std::vector<std::string> references;
+};
 
-TEST(FindReferencesTest, ReadsThreeDimensionalAndExternalPrefixes) {
-  const auto found = FindReferences("Jan:Mar!A1+'Week 1:Week 4'!B2+[1]Sheet1!C3+'[2]Other book'!D4");
-  ASSERT_EQ(found.size(), 4u);
-  EXPECT_EQ(found[0].firstSheet, "Jan");
-  EXPECT_EQ(found[0].lastSheet, "Mar");
-  EXPECT_EQ(found[1].firstSheet, "Week 1");
-  EXPECT_EQ(found[1].lastSheet, "Week 4");
-  EXPECT_FALSE(found[0].external || found[1].external);
-  EXPECT_TRUE(found[2].external);
-  EXPECT_EQ(found[2].firstSheet, "Sheet1");
-  EXPECT_TRUE(found[3].external);
-  EXPECT_EQ(found[3].firstSheet, "Other book");
-}
+const Found kFound[] = {
+    {"SUM('Bob''s Records'!B2:$B$9)+A1*Summary!C$3",
+     {"'Bob''s Records'!|B2:$B$9 sheets Bob's Records:Bob's Records range 2,2:$2,$9", "|A1 cell 1,1:1,1",
+      "Summary!|C$3 sheets Summary:Summary cell 3,$3:3,$3"}},
+    // Without a parenthesis LOG10 is the cell in column LOG, row 10.
+    {"SUM($A:$C)+SUM(3:5)+Data!#REF!+LOG10",
+     {"|$A:$C columns $1,0:$3,0", "|3:5 rows 0,3:0,5", "Data!|#REF! sheets Data:Data error 0,0:0,0",
+      "|LOG10 cell 8509,10:8509,10"}},
+    {"Jan:Mar!A1+'Week 1:Week 4'!B2+[1]Sheet1!C3+'[2]Other book'!D4",
+     {"Jan:Mar!|A1 sheets Jan:Mar cell 1,1:1,1", "'Week 1:Week 4'!|B2 sheets Week 1:Week 4 cell 2,2:2,2",
+      "[1]Sheet1!|C3 external sheets Sheet1:Sheet1 cell 3,3:3,3",
+      "'[2]Other book'!|D4 external sheets Other book:Other book cell 4,4:4,4"}},
+    {"\"A1\"", {}},
+    {"\"say \"\"B2\"\"\"", {}},
+    {"{1,\"B2\";3,4}", {}},
+    {"LOG10(2)+ATAN2(1,2)+_xlfn.CONCAT(\"x\")", {}},
+    {"Table1[[#This Row],[A1]]+Table1[Col'[A1']]+[@A1]", {}},
+    {"TRUE+MyName+Sheet1!MyName+R1C1", {}},
+    {"XFE1+A1048577+A0+A01+1.5E+10", {}},
+    {"#REF!+#DIV/0!+[1]!Total", {}},
+    {"'unterminated A1", {}},
+};
 
-TEST(FindReferencesTest, SkipsWhatOnlyLooksLikeAReference) {
-  for (const char* formula : {"\"A1\"",
-                              "\"say \"\"B2\"\"\"",
-                              "{1,\"B2\";3,4}",
-                              "LOG10(2)",
-                              "ATAN2(1,2)",
-                              "_xlfn.CONCAT(\"x\")",
-                              "Table1[[#This Row],[A1]]",
-                              "Table1[Col'[A1']]",
-                              "[@A1]",
-                              "TRUE",
-                              "MyName",
-                              "Sheet1!MyName",
-                              "R1C1",
-                              "XFE1",
-                              "A1048577",
-                              "A0",
-                              "A01",
-                              "1.5E+10",
-                              "#REF!",
-                              "#DIV/0!",
-                              "[1]!Total",
-                              "'unterminated A1"}) {
-    EXPECT_TRUE(FindReferences(formula).empty()) << formula;
+TEST(FindReferencesTest, ReportsEachReferenceWithItsSpanSheetsAndCornersAndSkipsLookAlikes) {
+  for (const Found& found : kFound) {
+    std::vector<std::string> references;
+    for (const FormulaReference& reference : FindReferences(found.formula))
+      references.push_back(Describe(found.formula, reference));
+    EXPECT_EQ(references, found.references) << found.formula;
   }
 }
 
