@@ -1,17 +1,28 @@
+// The command line run in process on the project's engine (behind the recording,
+// fault-injecting layer) and checked with the engine and openpyxl: its commands,
+// its output, and the messages of the mistakes a user makes, which must leave
+// the file as it was.
 #include "Cli.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
+#include "Python.h"
 #include "RecordingSpreadsheet.h"
 #include "Workbooks.h"
+#include "outside/Clock.h"
 
 namespace zentora::cli {
 namespace {
 
 using excel::testing::Grid;
 using excel::testing::ReadWorkbook;
+using excel::testing::RunPython;
+using excel::testing::ShellQuoted;
 using excel::testing::SpreadsheetRecord;
 using excel::testing::StartRecorded;
 using excel::testing::TempFolder;
@@ -23,6 +34,11 @@ struct Outcome {
   std::string err;
 };
 
+std::string Bytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
 class CommandLine : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -31,6 +47,11 @@ class CommandLine : public ::testing::Test {
                   {{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Type"},
                    {"k1", "contact", "Anna Müller", "Anna", "Köln", "privat"},
                    {"k2", "contact", "Zeile 1\nZeile \"2\"", "Jörg", "Gießen", ""}});
+    WriteWorkbook(*excel::CreateExcelApplication(), full,
+                  {{"ID", "TYPE", "TEXT", "DATUM", "KEYWORDS", "LOG", "OWNER", "ACCESS", "EVALCOUNT",
+                    "FILESIZE", "EVAL", "EVALALL", "SOURCE", "Phone"},
+                   {"k1", "contact", "Anna", "20260101", "rot", "20261201090000", "anna", "all", "2", "10",
+                    "gut", "4,5", "web", "0221"}});
   }
 
   Outcome Run(const std::vector<std::string>& args) {
@@ -44,9 +65,19 @@ class CommandLine : public ::testing::Test {
     return ReadWorkbook(*excel::CreateExcelApplication(), book, rows, columns);
   }
 
+  // Runs Python `assertions` with `head` and `row` bound to the cell values of rows 1 and 2 of `path`.
+  std::string Openpyxl(const std::string& path, const std::string& assertions) {
+    return RunPython("import openpyxl\nws = openpyxl.load_workbook(" + ShellQuoted(path) +
+                     ").worksheets[0]\nhead = [c.value for c in ws[1]]\nrow = [c.value for c in ws[2]]\n" +
+                     assertions + "\nprint('ok')")
+        .out;
+  }
+
   TempFolder folder;
   std::shared_ptr<SpreadsheetRecord> record = std::make_shared<SpreadsheetRecord>();
   std::string book;
+  // A workbook with every fixed column.
+  std::string full = folder.Path("Alle.xlsx");
 };
 
 TEST_F(CommandLine, EveryCommandExplainsItself) {
@@ -61,53 +92,73 @@ TEST_F(CommandLine, EveryCommandExplainsItself) {
   EXPECT_NE(overview.out.find("commands:"), std::string::npos);
 }
 
-TEST_F(CommandLine, MistakesGiveOneLineOnStderrAndANonZeroExit) {
+TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
+  std::string encrypted = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(504, '\0');
+  for (const char c : std::string("EncryptedPackage")) encrypted += {c, '\0'};
+  std::ofstream(folder.Path("Tabelle.csv")) << "ID;Name\n1;Anna\n";
+  std::ofstream(folder.Path("Alt.xls"), std::ios::binary) << std::string(encrypted, 0, 512);
+  std::ofstream(folder.Path("Geheim.xlsx"), std::ios::binary) << encrypted;
+  RunPython("import zipfile\nz = zipfile.ZipFile(" + ShellQuoted(folder.Path("Calc.ods")) +
+            ", 'w')\nz.writestr('mimetype', 'application/vnd.oasis.opendocument.spreadsheet')\nz.close()");
+  std::filesystem::create_directory(folder.Path("Ordner.xlsx"));
+  const std::string doubled = folder.Path("Doppelt.xlsx");
+  WriteWorkbook(*excel::CreateExcelApplication(), doubled, {{"ID", "Phone", "phone"}});
   const struct {
     std::vector<std::string> args;
     int code;
-    std::string message;
+    std::vector<std::string> named;
   } cases[] = {
-      {{}, 2, "missing command"},
-      {{"löschen", "x"}, 2, "unknown command \"löschen\""},
-      {{"list"}, 2, "list needs BOOK"},
-      {{"get", "b", "k1"}, 2, "get needs BOOK, ID and FIELD"},
-      {{"list", "b", "--csv"}, 2, "unknown option --csv for list"},
-      {{"new", "b.xlsx", "--data", "ohne"}, 2, "--data needs NAME=VALUE"},
-      {{"new", "b", "--type"}, 2, "--type needs a value"},
-      {{"delete", "b"}, 2, "delete needs BOOK and ID"},
-      {{"list", "/nirgends/Adressen.xlsx"}, 1, "no workbook at \"/nirgends/Adressen.xlsx\""},
+      {{}, 2, {"missing command"}},
+      {{"löschen", "x"}, 2, {"unknown command \"löschen\""}},
+      {{"list"}, 2, {"list needs BOOK"}},
+      {{"get", "b", "k1"}, 2, {"get needs BOOK, ID and FIELD"}},
+      {{"list", "b", "--csv"}, 2, {"unknown option --csv for list"}},
+      {{"new", "b.xlsx", "--data", "ohne"}, 2, {"--data needs NAME=VALUE"}},
+      {{"new", "b", "--type"}, 2, {"--type needs a value"}},
+      {{"get", book, "k1", "text", "mehr"},
+       2,
+       {"too many arguments for get: it takes BOOK, ID and FIELD, not also \"mehr\""}},
+      {{"list", "/nirgends/Adressen.xlsx"}, 1, {"no workbook at \"/nirgends/Adressen.xlsx\""}},
+      {{"show", book, "k9"}, 3, {"no item with ID \"k9\" in " + book}},
+      {{"delete", book, "k9"}, 3, {"no item with ID \"k9\" in " + book}},
+      {{"get", book, "k1", "Telefon"}, 3, {book, "no column \"Telefon\""}},
+      {{"set", full, "k1", "Phnoe", "1"},
+       3,
+       {full, "no column \"Phnoe\"", "\"Phone\" (column N)", "--add-field"}},
+      {{"list", doubled}, 1, {doubled, "\"Phone\" in column B", "\"phone\" in column C", "letter case"}},
+      {{"list", folder.Path("Calc.ods")},
+       1,
+       {"Calc.ods: this is an OpenDocument spreadsheet; save it as .xlsx"}},
+      {{"list", folder.Path("Alt.xls")}, 1, {"Alt.xls: this is a legacy binary .xls workbook"}},
+      {{"list", folder.Path("Tabelle.csv")}, 1, {"Tabelle.csv: this is a CSV or other text file"}},
+      {{"list", folder.Path("Geheim.xlsx")}, 1, {"Geheim.xlsx: this workbook is encrypted"}},
+      {{"list", folder.Path("Ordner.xlsx")}, 1, {"Ordner.xlsx is a folder, not a workbook"}},
   };
   for (const auto& example : cases) {
+    const std::string file = example.args.size() > 1 ? example.args[1] : "";
+    const bool isFile = std::filesystem::is_regular_file(file);
+    const std::string before = isFile ? Bytes(file) : "";
     const Outcome outcome = Run(example.args);
-    EXPECT_EQ(outcome.code, example.code) << example.message;
+    EXPECT_EQ(outcome.code, example.code) << outcome.err;
     EXPECT_EQ(outcome.err.rfind("zentora-excel: ", 0), 0U) << outcome.err;
-    EXPECT_NE(outcome.err.find(example.message), std::string::npos) << outcome.err;
+    for (const std::string& part : example.named)
+      EXPECT_NE(outcome.err.find(part), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+    EXPECT_EQ(outcome.err.find("error "), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(isFile ? Bytes(file) : "", before) << file;
   }
 }
 
-TEST_F(CommandLine, ErrorsOfTheStoreNameWhatWasMissing) {
-  const Outcome missingItem = Run({"show", book, "k9"});
-  EXPECT_EQ(missingItem.code, 3);
-  EXPECT_EQ(missingItem.err, "zentora-excel: no item with ID \"k9\" in " + book + "\n");
-  const Outcome missingField = Run({"get", book, "k1", "Telefon"});
-  EXPECT_EQ(missingField.code, 3);
-  EXPECT_NE(missingField.err.find("no column \"Telefon\""), std::string::npos);
-}
-
-TEST_F(CommandLine, ListPrintsATableOfTheItems) {
-  const Outcome outcome = Run({"list", book});
+TEST_F(CommandLine, ListPrintsATableOrJsonOfTheCellsExactly) {
+  Outcome outcome = Run({"list", book});
   EXPECT_EQ(outcome.code, 0) << outcome.err;
   EXPECT_EQ(outcome.out,
             "ID  TYPE     TEXT               Vorname  Ort     Type\n"
             "--  -------  -----------------  -------  ------  ------\n"
             "k1  contact  Anna Müller        Anna     Köln    privat\n"
             "k2  contact  Zeile 1⏎Zeile \"2\"  Jörg     Gießen\n");
-}
-
-TEST_F(CommandLine, ListJsonKeysAreHeadingsAndValuesTheCellsExactly) {
-  const Outcome outcome = Run({"list", book, "--json"});
+  outcome = Run({"list", book, "--json"});
   EXPECT_EQ(outcome.code, 0) << outcome.err;
   EXPECT_EQ(outcome.out,
             "[\n"
@@ -118,11 +169,27 @@ TEST_F(CommandLine, ListJsonKeysAreHeadingsAndValuesTheCellsExactly) {
             "]\n");
 }
 
-TEST_F(CommandLine, FixedNamesWinOverDataHeadingsUnlessWrittenWithDollar) {
-  EXPECT_EQ(Run({"get", book, "K1", "TYPE"}).out, "contact\n");
-  EXPECT_EQ(Run({"get", book, "k1", "$Type"}).out, "privat\n");
-  EXPECT_EQ(Run({"get", book, "k1", "ort"}).out, "Köln\n");
-  EXPECT_EQ(Run({"get", book, "k2", "Text"}).out, "Zeile 1\nZeile \"2\"\n");
+TEST_F(CommandLine, FieldsAreFixedByNameInAnyCaseUnlessWrittenWithDollar) {
+  const struct {
+    std::string path;
+    std::string id;
+    std::string field;
+    std::string value;
+  } cases[] = {{book, "K1", "TYPE", "contact\n"},  {book, "k1", "$Type", "privat\n"},
+               {book, "k1", "ort", "Köln\n"},      {book, "k2", "Text", "Zeile 1\nZeile \"2\"\n"},
+               {full, "K1", "KEYWORDS", "rot\n"},  {full, "k1", "Log", "20261201090000\n"},
+               {full, "k1", "evalall", "4\n"},     {full, "k1", "evalcount", "0\n"},
+               {full, "k1", "SOURCE", "web\n"},    {full, "k1", "$phone", "0221\n"},
+               {full, "k1", "datum", "20260101\n"}};
+  for (const auto& example : cases) {
+    const Outcome outcome = Run({"get", example.path, example.id, example.field});
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, example.value) << example.field;
+  }
+  const Outcome shown = Run({"show", book, "k1"});
+  EXPECT_NE(shown.out.find("text: Anna Müller\n"), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("Type: privat\n"), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("url: file://" + book + "#k1\n"), std::string::npos) << shown.out;
 }
 
 TEST_F(CommandLine, SetWritesThroughTheItemAndTheWorkbookKeepsIt) {
@@ -132,36 +199,38 @@ TEST_F(CommandLine, SetWritesThroughTheItemAndTheWorkbookKeepsIt) {
   EXPECT_EQ(owner.code, 0);
   EXPECT_EQ(owner.err, "notification 15 \"jörg\"\n");
   EXPECT_EQ(Run({"set", book, "k1", "Telefon", "0221 4711", "--add-field"}).code, 0);
-  EXPECT_EQ(Run({"get", book, "k2", "owner"}).out, "jörg\n");
   const Grid saved = Saved(3, 8);
   EXPECT_EQ(saved[0],
             (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Type", "OWNER", "Telefon"}));
   EXPECT_EQ(saved[2],
             (std::vector<std::string>{"k2", "contact", "Jörg Weiß", "Jörg", "München", "", "jörg", ""}));
   EXPECT_EQ(saved[1][7], "0221 4711");
+
+  record->failing = {"SaveAs"};
+  const Outcome unsaved = Run({"set", book, "k1", "text", "verloren"});
+  EXPECT_EQ(unsaved.code, 1);
+  EXPECT_EQ(unsaved.err, "zentora-excel: " + book + ": SaveAs failed (injected fault)\n");
+  EXPECT_EQ(Run({"delete", book, "k2"}).code, 1);
+  record->failing.clear();
+  EXPECT_EQ(Run({"get", book, "k1", "text"}).out, "Anna Müller\n");
+  EXPECT_EQ(Run({"get", book, "k2", "Vorname"}).out, "Jörg\n");
 }
 
-TEST_F(CommandLine, NewPrintsAnIdentifierThatTheWorkbookKeeps) {
+TEST_F(CommandLine, NewPrintsAnIdentifierThatTheWorkbookKeepsAndCreatesAMissingBook) {
   const Outcome created = Run({"new", book, "--type", "firma", "--text", "Bäckerei Groß", "--data",
                                "Ort=Köln", "--data", "E-Mail=info@example.de"});
   ASSERT_EQ(created.code, 0) << created.err;
   const std::string id = created.out.substr(0, created.out.size() - 1);
   EXPECT_EQ(id.size(), 38U);
-  const Grid saved = Saved(4, 7);
-  EXPECT_EQ(saved[3],
+  EXPECT_EQ(Saved(4, 7)[3],
             (std::vector<std::string>{id, "firma", "Bäckerei Groß", "", "Köln", "", "info@example.de"}));
-  EXPECT_EQ(Run({"get", book, id, "text"}).out, "Bäckerei Groß\n");
-}
 
-TEST_F(CommandLine, NewCreatesAMissingBookWithTheDefaultHeadings) {
   const std::string fresh = folder.Path("Neu.xlsx");
-  const Outcome created = Run({"new", fresh, "--text", "Erster"});
-  ASSERT_EQ(created.code, 0) << created.err;
-  const Grid saved = ReadWorkbook(*excel::CreateExcelApplication(), fresh, 2, 5);
-  EXPECT_EQ(saved[0], (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}));
-  EXPECT_EQ(saved[1][2], "Erster");
+  ASSERT_EQ(Run({"new", fresh, "--text", "Erster"}).code, 0);
+  const Grid made = ReadWorkbook(*excel::CreateExcelApplication(), fresh, 2, 5);
+  EXPECT_EQ(made[0], (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}));
+  EXPECT_EQ(made[1][2], "Erster");
 }
-
 TEST_F(CommandLine, DeleteRemovesTheRowAndNotifiesTheHost) {
   const Outcome deleted = Run({"--notifications", "delete", book, "K1"});
   ASSERT_EQ(deleted.code, 0) << deleted.err;
@@ -169,30 +238,66 @@ TEST_F(CommandLine, DeleteRemovesTheRowAndNotifiesTheHost) {
   EXPECT_EQ(deleted.err, "notification 38 \"\"\n");
   EXPECT_EQ(Saved(3, 3),
             (Grid{{"ID", "TYPE", "TEXT"}, {"k2", "contact", "Zeile 1\nZeile \"2\""}, {"", "", ""}}));
-  const Outcome again = Run({"delete", book, "k1"});
-  EXPECT_EQ(again.code, 3);
-  EXPECT_EQ(again.err, "zentora-excel: no item with ID \"k1\" in " + book + "\n");
-  record->failing = {"SaveAs"};
-  EXPECT_EQ(Run({"delete", book, "k2"}).code, 1);
-  record->failing.clear();
-  EXPECT_EQ(Run({"get", book, "k2", "Vorname"}).out, "Jörg\n");
 }
 
-TEST_F(CommandLine, AChangeThatCannotBeSavedFailsTheCommand) {
-  record->failing = {"SaveAs"};
-  const Outcome outcome = Run({"set", book, "k1", "text", "verloren"});
-  EXPECT_EQ(outcome.code, 1);
-  EXPECT_EQ(outcome.err, "zentora-excel: " + book + ": SaveAs failed (injected fault)\n");
-  record->failing.clear();
-  EXPECT_EQ(Run({"get", book, "k1", "text"}).out, "Anna Müller\n");
+TEST_F(CommandLine, ChangesGoThroughTheItemAndReachTheWorkbook) {
+  Outcome last;
+  const excel::FixedClock clock({2026, 12, 5, 10, 0, 0});
+  const excel::ClockOverride useClock(clock);
+  ASSERT_EQ((last = Run({"set", full, "k1", "text", "Anna M."})).code, 0) << last.err;
+  ASSERT_EQ((last = Run({"set", full, "k1", "OWNER", "jörg"})).code, 0) << last.err;
+  ASSERT_EQ((last = Run({"view", full, "k1"})).code, 0) << last.err;
+  ASSERT_EQ((last = Run({"log", full, "k1"})).code, 0) << last.err;
+  EXPECT_EQ(last.out,
+            "created: 2026-12-01 09:00:00\nchanged: 2026-12-05 10:00:00 (2 times)\n"
+            "viewed: 2026-12-05 10:00:00 (1 time)\n");
+  ASSERT_EQ((last = Run({"keywords", full, "k1", "add", "grün", "rot"})).code, 0) << last.err;
+  EXPECT_NE(last.err.find("keyword \"rot\" is already there"), std::string::npos) << last.err;
+  ASSERT_EQ((last = Run({"rating", full, "k1", "--json"})).code, 0) << last.err;
+  EXPECT_EQ(last.out, "{\"rating\": 4, \"text\": \"4,5\"}\n");
+  EXPECT_EQ(
+      Openpyxl(full, "assert row[4] == 'rot,grün', row\nassert row[5].startswith('20261201090000,'), row"),
+      "ok\n");
 }
 
-TEST_F(CommandLine, ShowListsEveryFieldAndTheUrl) {
-  const Outcome outcome = Run({"show", book, "k1"});
-  EXPECT_EQ(outcome.code, 0) << outcome.err;
-  EXPECT_NE(outcome.out.find("text: Anna Müller\n"), std::string::npos) << outcome.out;
-  EXPECT_NE(outcome.out.find("Type: privat\n"), std::string::npos);
-  EXPECT_NE(outcome.out.find("url: file://" + book + "#k1\n"), std::string::npos) << outcome.out;
+TEST_F(CommandLine, ATextFormFromAnotherWorkbookReproducesItsFields) {
+  Outcome last;
+  ASSERT_EQ((last = Run({"text", full, "k1"})).code, 0) << last.err;
+  const std::string form = last.out.substr(0, last.out.size() - 1);
+  const std::string other = folder.Path("Andere.xlsx");
+  WriteWorkbook(*excel::CreateExcelApplication(), other, {{"ID", "TEXT"}, {"z9", "alt"}});
+  ASSERT_EQ((last = Run({"text", other, "z9", "--set", form})).code, 0) << last.err;
+  // The form carries no date, source or evaluation into another store; everything else arrives.
+  EXPECT_EQ(
+      Openpyxl(
+          other,
+          "d = dict(zip(head, row))\n"
+          "assert d == {'ID': 'k1', 'TEXT': 'Anna', 'TYPE': 'contact', 'Phone': '0221', 'KEYWORDS': 'rot', "
+          "'ACCESS': 'all', 'OWNER': 'anna', 'LOG': '20261201090000'}, d"),
+      "ok\n");
+}
+
+TEST_F(CommandLine, AFirstOpeningSaysWhatItChangesAndDryRunWritesNothing) {
+  Outcome last;
+  const std::string plain = folder.Path("Ohne.xlsx");
+  WriteWorkbook(*excel::CreateExcelApplication(), plain,
+                {{"TEXT", "Notiz"}, {"eins", std::string(5000, 'x')}, {"zwei", ""}});
+  const std::string before = Bytes(plain);
+  ASSERT_EQ((last = Run({"--dry-run", "list", plain})).code, 0) << last.err;
+  EXPECT_NE(last.err.find("adds the heading \"ID\" in column C and writes new IDs into 2 rows"),
+            std::string::npos)
+      << last.err;
+  EXPECT_NE(last.err.find("--dry-run: nothing is written"), std::string::npos) << last.err;
+  EXPECT_EQ(Bytes(plain), before);
+  std::istringstream lines(last.out);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_LE(std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }), 100)
+        << line;
+  }
+  ASSERT_EQ((last = Run({"list", plain})).code, 0) << last.err;
+  EXPECT_NE(last.err, "");
+  ASSERT_EQ((last = Run({"list", plain})).code, 0) << last.err;
+  EXPECT_EQ(last.err, "");
 }
 
 }  // namespace

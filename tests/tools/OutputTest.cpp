@@ -33,5 +33,24 @@ TEST(WriteTable, PadsColumnsByCharactersNotBytes) {
   EXPECT_EQ(out.str(), "ID   Ort\n---  ----\nk1   Köln\nk10  Bonn\n");
 }
 
+TEST(WriteTable, NarrowsTheWidestColumnsUntilALineFits) {
+  const struct {
+    std::vector<std::vector<std::string>> rows;
+    std::size_t width;
+    std::string table;
+  } cases[] = {
+      {{{"ID", "Notiz"}, {"k1", "Köln liegt am Rhein"}}, 14, "ID  Notiz\n--  ----------\nk1  Köln lieg…\n"},
+      {{{"ID", "Notiz"}, {"k1", "Köln liegt am Rhein"}},
+       0,
+       "ID  Notiz\n--  -------------------\nk1  Köln liegt am Rhein\n"},
+      {{{"Ort", "PLZ", "Straße"}, {"Köln", "50667", "Domkloster"}}, 5, "…  ……\n-  -…\n…  ……\n"},
+  };
+  for (const auto& example : cases) {
+    std::ostringstream out;
+    WriteTable(out, example.rows, example.width);
+    EXPECT_EQ(out.str(), example.table) << example.width;
+  }
+}
+
 }  // namespace
 }  // namespace zentora::cli
