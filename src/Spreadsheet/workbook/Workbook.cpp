@@ -325,7 +325,7 @@ void Workbook::LoadSheet(std::size_t index) {
   }
   auto sheet =
       std::make_unique<Worksheet>(SheetContext{package_->Where(entry.partName), &sharedStrings_,
-                                               styles_.get(), date1904_, package_->limits().maxCells});
+                                               styles_.get(), date1904_, &package_->memory()});
   sheet->Read([&](const std::function<void(const char*, std::size_t, bool)>& sink) {
     auto replaced = replaced_.find(entry.partName);
     if (replaced != replaced_.end()) {
