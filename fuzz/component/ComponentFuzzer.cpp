@@ -49,7 +49,8 @@ const std::string& StartingWorkbook() {
                              {"", "contact", "Bernd", "Bernd", "", "Bonn"},
                              {"k03", "note", "_x0041_ text", "", "Zoll", ""}};
     for (std::uint32_t row = 0; row < 4; ++row) {
-      for (std::uint32_t column = 0; column < 6; ++column) sheet.SetCellText(row + 1, column + 1, rows[row][column]);
+      for (std::uint32_t column = 0; column < 6; ++column)
+        sheet.SetCellText(row + 1, column + 1, rows[row][column]);
     }
     return workbook->SaveToBytes();
   }();
@@ -100,7 +101,8 @@ std::shared_ptr<excel::HostItem> ItemAt(excel::Location& location, Input& input)
 }
 
 void Run(excel::Location& location, Input& input) {
-  static const char* const kFields[] = {"text", "type", "Vorname", "Nachname", "Ort", "Neu", "$Type", "datum"};
+  static const char* const kFields[] = {"text", "type", "Vorname", "Nachname",
+                                        "Ort",  "Neu",  "$Type",   "datum"};
   switch (input.Byte() % 9) {
     case 0:
       location.OpenLocation(BookPath());

@@ -62,7 +62,7 @@ TEST(LargeWorkbook, MillionRecordsWithoutIdsAreListedSavedAndOpenedAgain) {
     }
     ReplaceFile(path, writer.Finish(), false);
   }
-  std::cout << "generated in " << SecondsSince(start) << " s\n";
+  std::cout << "generated in " << SecondsSince(start) << " s" << std::endl;
 
   long peak = testing::WithinMemory(3ull << 30, [&]() -> std::string {
     auto begin = std::chrono::steady_clock::now();
@@ -73,7 +73,7 @@ TEST(LargeWorkbook, MillionRecordsWithoutIdsAreListedSavedAndOpenedAgain) {
     if (location->Count() != static_cast<std::int32_t>(kRecords)) return "wrong item count";
     std::string lastId = location->Item(kRecords)->Item_ID();
     location->Disconnect();
-    std::cout << "listed and saved in " << SecondsSince(begin) << " s\n";
+    std::cout << "listed and saved in " << SecondsSince(begin) << " s" << std::endl;
     begin = std::chrono::steady_clock::now();
     auto reopened = Workbook::Open(path);
     Worksheet& sheet = reopened->FirstSheet();
@@ -81,7 +81,7 @@ TEST(LargeWorkbook, MillionRecordsWithoutIdsAreListedSavedAndOpenedAgain) {
       return "the saved IDs are missing";
     if (sheet.CellText(kRecords + 1, kColumns) != std::to_string((kRecords * 7 + kColumns) % 1000))
       return "the saved values changed";
-    std::cout << "opened again in " << SecondsSince(begin) << " s\n";
+    std::cout << "opened again in " << SecondsSince(begin) << " s" << std::endl;
     return "";
   });
   std::cout << "peak memory: " << peak << " MiB\n";

@@ -28,28 +28,31 @@ inline std::uint64_t AddressSpace() {
   return 0;
 }
 
+// The child's side of WithinMemory: bounds the address space, runs `body`, exits with 0 when it passed.
+[[noreturn]] inline void RunBounded(std::uint64_t bound, const std::function<std::string()>& body) {
+#if !defined(__SANITIZE_ADDRESS__)
+  rlim_t limit = AddressSpace() + bound;
+  rlimit cap{limit, limit};
+  setrlimit(RLIMIT_AS, &cap);
+#else
+  (void)bound;
+#endif
+  std::string fault;
+  try {
+    fault = body();
+  } catch (const std::exception& error) {
+    fault = std::string("unexpected exception: ") + error.what();
+  }
+  if (!fault.empty()) std::fprintf(stderr, "%s\n", fault.c_str());
+  std::_Exit(fault.empty() ? 0 : 1);
+}
+
 // Runs `body` in a forked child whose address space may grow by at most `bound` bytes past what the
 // process has now (RLIMIT_AS; not under AddressSanitizer, whose shadow memory needs terabytes). `body`
 // returns "" when the case passed and a description of the fault otherwise; running out of memory
 // fails the test. Returns the child's peak resident memory in MiB.
 inline long WithinMemory(std::uint64_t bound, const std::function<std::string()>& body) {
-  EXPECT_EXIT(
-      {
-#if !defined(__SANITIZE_ADDRESS__)
-        rlim_t limit = AddressSpace() + bound;
-        rlimit cap{limit, limit};
-        setrlimit(RLIMIT_AS, &cap);
-#endif
-        std::string fault;
-        try {
-          fault = body();
-        } catch (const std::exception& error) {
-          fault = std::string("unexpected exception: ") + error.what();
-        }
-        if (!fault.empty()) std::fprintf(stderr, "%s\n", fault.c_str());
-        std::_Exit(fault.empty() ? 0 : 1);
-      },
-      ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(RunBounded(bound, body), ::testing::ExitedWithCode(0), "");
   rusage usage{};
   getrusage(RUSAGE_CHILDREN, &usage);
   return usage.ru_maxrss / 1024;
@@ -86,9 +89,9 @@ inline std::string RepeatedDeflate(const std::string& head, const std::string& c
     sum = crc32_combine(sum, chunkCrc, static_cast<z_off_t>(chunk.size()));
   }
   raw += last;
-  crc = static_cast<std::uint32_t>(
-      crc32_combine(sum, crc32(0, reinterpret_cast<const Bytef*>(tail.data()), static_cast<uInt>(tail.size())),
-                    static_cast<z_off_t>(tail.size())));
+  crc = static_cast<std::uint32_t>(crc32_combine(
+      sum, crc32(0, reinterpret_cast<const Bytef*>(tail.data()), static_cast<uInt>(tail.size())),
+      static_cast<z_off_t>(tail.size())));
   size = head.size() + chunk.size() * copies + tail.size();
   return raw;
 }

@@ -105,6 +105,7 @@ Package::Package(std::string bytes, std::string fileName, Limits limits)
     throw Error(ErrorCode::LimitExceeded,
                 fileName_ + ": more than " + std::to_string(limits_.maxParts) + " parts");
   }
+  read_ = std::make_unique<std::atomic<bool>[]>(static_cast<std::size_t>(count));
   for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
     zip_stat_t stat;
     std::string problem;
@@ -161,7 +162,15 @@ std::uint64_t Package::IndexOf(std::string_view partName) const {
 
 void Package::Stream(std::string_view partName,
                      const std::function<void(const char*, std::size_t, bool)>& sink) {
+  Inflate(partName, sink);
+}
+
+bool Package::Inflate(std::string_view partName,
+                      const std::function<void(const char*, std::size_t, bool)>& sink) {
   std::uint64_t index = IndexOf(partName);
+  // A part read again (relationships and small parts are, on every edit) inflates as it did the first
+  // time; only its first read counts towards the package's total.
+  bool first = !read_[index].exchange(true);
   // A private archive handle over the same bytes: libzip handles must not be shared between threads,
   // and parts are streamed on several threads at once.
   zip_error_t error;
@@ -177,7 +186,8 @@ void Package::Stream(std::string_view partName,
   std::unique_ptr<zip_t, void (*)(zip_t*)> archiveGuard(archive, &zip_discard);
   zip_stat_t stat;
   if (zip_stat_index(archive, index, 0, &stat) != 0) {
-    throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": cannot be read (" + zip_strerror(archive) + ")");
+    throw Error(ErrorCode::NotAWorkbook,
+                Where(partName) + ": cannot be read (" + zip_strerror(archive) + ")");
   }
   if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) {
     throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": compressed with method " +
@@ -204,7 +214,7 @@ void Package::Stream(std::string_view partName,
   auto deliver = [&](const char* data, std::size_t size) {
     if (size == 0) return;
     produced += size;
-    std::uint64_t total = totalRead_ += size;
+    std::uint64_t total = first ? totalRead_ += size : 0;
     if (produced > limits_.inflationAllowance + SaturatingProduct(limits_.maxInflationRatio, consumed)) {
       throw Error(ErrorCode::LimitExceeded, Where(partName) + ": inflates to more than " +
                                                 std::to_string(limits_.maxInflationRatio) +
@@ -245,20 +255,23 @@ void Package::Stream(std::string_view partName,
       deliver(output.data(), output.size() - stream.avail_out);
     }
   }
-  if (!ended) throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": corrupt compressed data (it ends early)");
+  if (!ended)
+    throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": corrupt compressed data (it ends early)");
   if ((stat.valid & ZIP_STAT_CRC) != 0 && crc != stat.crc) {
     throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": corrupt compressed data (CRC mismatch)");
   }
   // The end is passed on only once the whole part was checked, so a damaged part is an error, not data.
   sink(output.data(), 0, true);
+  return first;
 }
 
 std::string Package::Read(std::string_view partName) {
   std::string content;
   std::size_t charged = 0;
-  Stream(partName, [&](const char* data, std::size_t size, bool) {
+  bool first = !read_[IndexOf(partName)].load();
+  Inflate(partName, [&](const char* data, std::size_t size, bool) {
     content.append(data, size);
-    if (content.capacity() <= charged) return;
+    if (!first || content.capacity() <= charged) return;
     try {
       memory_.Charge(content.capacity() - charged);
     } catch (const Error& error) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,8 +72,8 @@ class Package {
   std::string StoredName(std::string_view partName) const;
   // Every part name in directory order.
   std::vector<std::string> PartNames() const;
-  // The part's whole inflated content, charged to the memory budget; throws NotAWorkbook when missing or
-  // corrupt, LimitExceeded past limits.
+  // The part's whole inflated content, charged to the memory budget on its first read; throws
+  // NotAWorkbook when missing or corrupt, LimitExceeded past limits.
   std::string Read(std::string_view partName);
   // Streams the part's inflated content in chunks to `sink`, the last call with `last` true; throws as Read,
   // and LimitExceeded as soon as the part inflates more than the limits allow.
@@ -91,12 +92,15 @@ class Package {
 
  private:
   std::uint64_t IndexOf(std::string_view partName) const;
+  // Stream, telling whether this was the part's first read.
+  bool Inflate(std::string_view partName, const std::function<void(const char*, std::size_t, bool)>& sink);
 
   std::string bytes_;
   std::string fileName_;
   Limits limits_;
   MemoryBudget memory_;
   std::atomic<std::uint64_t> totalRead_ = 0;
+  std::unique_ptr<std::atomic<bool>[]> read_;  // per entry: read at least once
   void* archive_ = nullptr;
   std::map<std::string, std::uint64_t> byFoldedName_;
 };
