@@ -114,7 +114,7 @@ TEST(HostilePackage, MissingPartsAreNamed) {
                 ErrorCode::NotAWorkbook, "the part of sheet \"Data\" is missing");
 }
 
-TEST(HostilePackage, BombsAndFloodsHitTheRatiosAndTheMemoryBudget) {
+TEST(HostilePackage, BombsHitThePartAndPackageRatios) {
   // Three megabytes of spaces deflate about a thousandfold: within the allowance by default.
   std::string spaces(3'000'000, ' ');
   Parts parts = WorkbookParts("", "<si><t>" + spaces + "</t></si>");
@@ -130,24 +130,6 @@ TEST(HostilePackage, BombsAndFloodsHitTheRatiosAndTheMemoryBudget) {
   tight.inflationAllowance = 4'000'000;
   tight.maxInflationRatio = 1;
   ExpectRefused(bomb, ErrorCode::LimitExceeded, "the package inflates to more than 1 times the file", tight);
-
-  struct Flood {
-    std::string part;
-    std::string element;
-  };
-  for (const Flood& flood : {Flood{"xl/worksheets/sheet1.xml", "<row><c/><c/><c/><c/><c/><c/><c/><c/></row>"},
-                             Flood{"xl/worksheets/sheet1.xml", "<row><c t=\"x\"/></row>"},
-                             Flood{"xl/sharedStrings.xml", "<si/>"}}) {
-    std::string elements;
-    for (int i = 0; i < 50'000; ++i) elements += flood.element;
-    Parts flooded = flood.part == "xl/sharedStrings.xml"
-                        ? WorkbookParts("", elements)
-                        : WithPart(WorkbookParts(""), flood.part, SheetWith(elements));
-    Limits budget;
-    budget.memoryAllowance = 64 * 1024;
-    budget.memoryPerFileByte = 1;
-    ExpectRefused(PackageBytes(flooded), ErrorCode::LimitExceeded, flood.part + ", byte", budget);
-  }
 }
 
 TEST(HostileXml, DoctypeAndEntitiesAreRefusedInEveryPartRead) {
