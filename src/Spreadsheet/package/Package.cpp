@@ -205,8 +205,10 @@ bool Package::Inflate(std::string_view partName,
   bool deflated = stat.comp_method == ZIP_CM_DEFLATE;
   Inflater inflater;
   z_stream& stream = *inflater;
-  std::vector<char> input(64 * 1024);
-  std::vector<char> output(256 * 1024);
+  // Left uninitialised: they are filled before use, and every part read (small ones often) needs them.
+  constexpr std::size_t kInput = 64 * 1024, kOutput = 256 * 1024;
+  auto input = std::make_unique_for_overwrite<char[]>(kInput);
+  auto output = std::make_unique_for_overwrite<char[]>(kOutput);
   std::uint64_t consumed = 0;
   std::uint64_t produced = 0;
   uLong crc = crc32(0, nullptr, 0);
@@ -229,7 +231,7 @@ bool Package::Inflate(std::string_view partName,
     sink(data, size, false);
   };
   while (true) {
-    zip_int64_t got = zip_fread(file, input.data(), input.size());
+    zip_int64_t got = zip_fread(file, input.get(), kInput);
     if (got < 0) {
       throw Error(ErrorCode::NotAWorkbook,
                   Where(partName) + ": cannot be read (" + zip_file_strerror(file) + ")");
@@ -237,14 +239,14 @@ bool Package::Inflate(std::string_view partName,
     if (got == 0) break;
     consumed += static_cast<std::uint64_t>(got);
     if (!deflated) {
-      deliver(input.data(), static_cast<std::size_t>(got));
+      deliver(input.get(), static_cast<std::size_t>(got));
       continue;
     }
-    stream.next_in = reinterpret_cast<Bytef*>(input.data());
+    stream.next_in = reinterpret_cast<Bytef*>(input.get());
     stream.avail_in = static_cast<uInt>(got);
     while (stream.avail_in > 0 && !ended) {
-      stream.next_out = reinterpret_cast<Bytef*>(output.data());
-      stream.avail_out = static_cast<uInt>(output.size());
+      stream.next_out = reinterpret_cast<Bytef*>(output.get());
+      stream.avail_out = static_cast<uInt>(kOutput);
       int status = inflate(&stream, Z_NO_FLUSH);
       if (status != Z_OK && status != Z_STREAM_END) {
         throw Error(ErrorCode::NotAWorkbook,
@@ -252,7 +254,7 @@ bool Package::Inflate(std::string_view partName,
                         (stream.msg != nullptr ? stream.msg : "zlib error " + std::to_string(status)) + ")");
       }
       ended = status == Z_STREAM_END;
-      deliver(output.data(), output.size() - stream.avail_out);
+      deliver(output.get(), kOutput - stream.avail_out);
     }
   }
   if (!ended)
@@ -261,7 +263,7 @@ bool Package::Inflate(std::string_view partName,
     throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": corrupt compressed data (CRC mismatch)");
   }
   // The end is passed on only once the whole part was checked, so a damaged part is an error, not data.
-  sink(output.data(), 0, true);
+  sink(output.get(), 0, true);
   return first;
 }
 
