@@ -161,7 +161,7 @@ TEST(LargeWorkbook, MillionRecordsWithoutIdsAreListedAndOpenAgain) {
     write(out + "</sheetData></worksheet>");
   });
   ReplaceFile(folder.File("records.xlsx"), writer.Finish(), false);
-  WithinMemory(6ull << 30, [&] { return ListAndOpenAgain(folder.File("records.xlsx"), 1'000'000, 64); });
+  WithinMemory(5ull << 29, [&] { return ListAndOpenAgain(folder.File("records.xlsx"), 1'000'000, 64); });
 }
 
 }  // namespace
