@@ -10,8 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zentora::spreadsheet;
   Limits limits;
-  limits.maxPartBytes = 16u << 20;
-  limits.maxTotalBytes = 64u << 20;
+  limits.inflationAllowance = 16u << 20;
+  limits.memoryAllowance = 64u << 20;
   try {
     auto workbook =
         Workbook::OpenBytes(std::string(reinterpret_cast<const char*>(data), size), "fuzz.xlsx", limits);

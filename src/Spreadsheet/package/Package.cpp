@@ -1,6 +1,7 @@
 #include "Package.h"
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -39,10 +40,46 @@ std::string ZipErrorText(zip_error_t* error) {
   return text == nullptr ? "unknown zip error" : text;
 }
 
+std::uint64_t SaturatingProduct(std::uint64_t a, std::uint64_t b) {
+  std::uint64_t product = 0;
+  return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+std::uint64_t MemoryBudgetFor(const Limits& limits, std::uint64_t fileBytes) {
+  std::uint64_t grown = SaturatingProduct(limits.memoryPerFileByte, fileBytes);
+  grown = grown > UINT64_MAX - limits.memoryAllowance ? UINT64_MAX : grown + limits.memoryAllowance;
+  return std::min(grown, limits.maxMemoryBytes);
+}
+
+// A raw deflate stream from zlib, ended with the object.
+class Inflater {
+ public:
+  Inflater() {
+    if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK) throw std::bad_alloc();
+  }
+  ~Inflater() { inflateEnd(&stream_); }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+  z_stream& operator*() { return stream_; }
+
+ private:
+  z_stream stream_{};
+};
+
 }  // namespace
 
+void MemoryBudget::Charge(std::uint64_t bytes) {
+  if ((used_ += bytes) <= budget_) return;
+  throw Error(ErrorCode::LimitExceeded, "reading the workbook needs more than " + std::to_string(budget_) +
+                                            " bytes of memory, the budget for a file of " +
+                                            std::to_string(fileBytes_) + " bytes");
+}
+
 Package::Package(std::string bytes, std::string fileName, Limits limits)
-    : bytes_(std::move(bytes)), fileName_(std::move(fileName)), limits_(limits) {
+    : bytes_(std::move(bytes)),
+      fileName_(std::move(fileName)),
+      limits_(limits),
+      memory_(MemoryBudgetFor(limits_, bytes_.size()), bytes_.size()) {
   static const unsigned char kCompoundFile[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   if (bytes_.size() >= sizeof kCompoundFile &&
       std::memcmp(bytes_.data(), kCompoundFile, sizeof kCompoundFile) == 0) {
@@ -79,6 +116,7 @@ Package::Package(std::string bytes, std::string fileName, Limits limits)
     throw Error(ErrorCode::LimitExceeded,
                 fileName_ + ": more than " + std::to_string(limits_.maxParts) + " parts");
   }
+  read_ = std::make_unique<std::atomic<bool>[]>(static_cast<std::size_t>(count));
   for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
     zip_stat_t stat;
     std::string problem;
@@ -135,7 +173,15 @@ std::uint64_t Package::IndexOf(std::string_view partName) const {
 
 void Package::Stream(std::string_view partName,
                      const std::function<void(const char*, std::size_t, bool)>& sink) {
+  Inflate(partName, sink);
+}
+
+bool Package::Inflate(std::string_view partName,
+                      const std::function<void(const char*, std::size_t, bool)>& sink) {
   std::uint64_t index = IndexOf(partName);
+  // A part read again (relationships and small parts are, on every edit) inflates as it did the first
+  // time; only its first read counts towards the package's total.
+  bool first = !read_[index].exchange(true);
   // A private archive handle over the same bytes: libzip handles must not be shared between threads,
   // and parts are streamed on several threads at once.
   zip_error_t error;
@@ -149,43 +195,103 @@ void Package::Stream(std::string_view partName,
     throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": cannot be opened (" + text + ")");
   }
   std::unique_ptr<zip_t, void (*)(zip_t*)> archiveGuard(archive, &zip_discard);
-  zip_file_t* file = zip_fopen_index(archive, index, 0);
+  zip_stat_t stat;
+  if (zip_stat_index(archive, index, 0, &stat) != 0) {
+    throw Error(ErrorCode::NotAWorkbook,
+                Where(partName) + ": cannot be read (" + zip_strerror(archive) + ")");
+  }
+  if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) {
+    throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": compressed with method " +
+                                             std::to_string(stat.comp_method) +
+                                             ", which workbooks do not use (only stored and deflated)");
+  }
+  // The part is inflated here from its compressed bytes, so that the ratio of inflated to compressed
+  // bytes is known at every step and a bomb is refused within its first megabytes.
+  zip_file_t* file = zip_fopen_index(archive, index, ZIP_FL_COMPRESSED);
   if (file == nullptr) {
     throw Error(ErrorCode::NotAWorkbook,
                 Where(partName) + ": cannot be opened (" + zip_strerror(archive) + ")");
   }
   std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> guard(file, &zip_fclose);
-  std::vector<char> buffer(256 * 1024);
-  std::uint64_t partBytes = 0;
+  bool deflated = stat.comp_method == ZIP_CM_DEFLATE;
+  Inflater inflater;
+  z_stream& stream = *inflater;
+  // Left uninitialised: they are filled before use, and every part read (small ones often) needs them.
+  constexpr std::size_t kInput = 64 * 1024, kOutput = 256 * 1024;
+  auto input = std::make_unique_for_overwrite<char[]>(kInput);
+  auto output = std::make_unique_for_overwrite<char[]>(kOutput);
+  std::uint64_t consumed = 0;
+  std::uint64_t produced = 0;
+  uLong crc = crc32(0, nullptr, 0);
+  bool ended = !deflated;
+  auto deliver = [&](const char* data, std::size_t size) {
+    if (size == 0) return;
+    produced += size;
+    std::uint64_t total = first ? totalRead_ += size : 0;
+    if (produced > limits_.inflationAllowance + SaturatingProduct(limits_.maxInflationRatio, consumed)) {
+      throw Error(ErrorCode::LimitExceeded, Where(partName) + ": inflates to more than " +
+                                                std::to_string(limits_.maxInflationRatio) +
+                                                " times its compressed size");
+    }
+    if (total > limits_.inflationAllowance + SaturatingProduct(limits_.maxInflationRatio, bytes_.size())) {
+      throw Error(ErrorCode::LimitExceeded, Where(partName) + ": the package inflates to more than " +
+                                                std::to_string(limits_.maxInflationRatio) +
+                                                " times the file's size");
+    }
+    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(data), size);
+    sink(data, size, false);
+  };
   while (true) {
-    zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
+    zip_int64_t got = zip_fread(file, input.get(), kInput);
     if (got < 0) {
       throw Error(ErrorCode::NotAWorkbook,
-                  Where(partName) + ": corrupt compressed data (" + zip_file_strerror(file) + ")");
+                  Where(partName) + ": cannot be read (" + zip_file_strerror(file) + ")");
     }
-    partBytes += static_cast<std::uint64_t>(got);
-    std::uint64_t total = totalRead_ += static_cast<std::uint64_t>(got);
-    if (partBytes > limits_.maxPartBytes) {
-      throw Error(ErrorCode::LimitExceeded, Where(partName) + ": inflates to more than " +
-                                                std::to_string(limits_.maxPartBytes) + " bytes");
+    if (got == 0) break;
+    consumed += static_cast<std::uint64_t>(got);
+    if (!deflated) {
+      deliver(input.get(), static_cast<std::size_t>(got));
+      continue;
     }
-    if (total > limits_.maxTotalBytes) {
-      throw Error(ErrorCode::LimitExceeded, Where(partName) + ": the package inflates to more than " +
-                                                std::to_string(limits_.maxTotalBytes) + " bytes in total");
+    stream.next_in = reinterpret_cast<Bytef*>(input.get());
+    stream.avail_in = static_cast<uInt>(got);
+    while (stream.avail_in > 0 && !ended) {
+      stream.next_out = reinterpret_cast<Bytef*>(output.get());
+      stream.avail_out = static_cast<uInt>(kOutput);
+      int status = inflate(&stream, Z_NO_FLUSH);
+      if (status != Z_OK && status != Z_STREAM_END) {
+        throw Error(ErrorCode::NotAWorkbook,
+                    Where(partName) + ": corrupt compressed data (" +
+                        (stream.msg != nullptr ? stream.msg : "zlib error " + std::to_string(status)) + ")");
+      }
+      ended = status == Z_STREAM_END;
+      deliver(output.get(), kOutput - stream.avail_out);
     }
-    // libzip checks the CRC when the last byte is read, so a chunk is passed on as the last one only
-    // after the read that returned 0 succeeded.
-    if (got == 0) {
-      sink(buffer.data(), 0, true);
-      return;
-    }
-    sink(buffer.data(), static_cast<std::size_t>(got), false);
   }
+  if (!ended)
+    throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": corrupt compressed data (it ends early)");
+  if ((stat.valid & ZIP_STAT_CRC) != 0 && crc != stat.crc) {
+    throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": corrupt compressed data (CRC mismatch)");
+  }
+  // The end is passed on only once the whole part was checked, so a damaged part is an error, not data.
+  sink(output.get(), 0, true);
+  return first;
 }
 
 std::string Package::Read(std::string_view partName) {
   std::string content;
-  Stream(partName, [&](const char* data, std::size_t size, bool) { content.append(data, size); });
+  std::size_t charged = 0;
+  bool first = !read_[IndexOf(partName)].load();
+  Inflate(partName, [&](const char* data, std::size_t size, bool) {
+    content.append(data, size);
+    if (!first || content.capacity() <= charged) return;
+    try {
+      memory_.Charge(content.capacity() - charged);
+    } catch (const Error& error) {
+      throw Error(error.code(), Where(partName) + ": " + error.what());
+    }
+    charged = content.capacity();
+  });
   return content;
 }
 

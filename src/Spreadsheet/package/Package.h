@@ -1,14 +1,17 @@
 // The zip package of a workbook, held in memory as its original compressed
-// bytes. Parts are read through libzip with their inflated size counted and
-// capped (a part may inflate far past its declared size) and their CRC
-// checked; names are vetted on open. Writing produces a new package in which
-// every part not replaced is copied still compressed, byte for byte.
+// bytes. Parts are inflated as a stream with the ratio of inflated to
+// compressed bytes watched as they arrive (a part may inflate far past its
+// declared size) and their CRC checked; names are vetted on open. Reading a
+// workbook draws on one memory budget that grows with the file's size.
+// Writing produces a new package in which every part not replaced is copied
+// still compressed, byte for byte.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,12 +21,31 @@
 
 namespace zentora::spreadsheet {
 
-// Bounds on what reading a package may cost.
+// Bounds on what reading a package may cost. Sizes follow the file: a part may inflate to
+// `inflationAllowance` plus `maxInflationRatio` times the compressed bytes read so far, the whole package
+// to the allowance plus the ratio times the file's size; the model built from it may take
+// `memoryAllowance` plus `memoryPerFileByte` times the file's size, at most `maxMemoryBytes`.
 struct Limits {
-  std::uint64_t maxPartBytes = 1ull << 30;   // inflated bytes of one part
-  std::uint64_t maxTotalBytes = 2ull << 30;  // inflated bytes of all parts read from one package
-  std::uint64_t maxParts = 65'536;           // entries in the zip directory
-  std::uint64_t maxCells = 64ull << 20;      // cells of one sheet (16 bytes each in memory)
+  std::uint64_t maxInflationRatio = 100;
+  std::uint64_t inflationAllowance = 16ull << 20;
+  std::uint64_t memoryAllowance = 256ull << 20;
+  std::uint64_t memoryPerFileByte = 64;
+  std::uint64_t maxMemoryBytes = 8ull << 30;
+  std::uint64_t maxParts = 65'536;  // entries in the zip directory
+};
+
+// The memory that building a workbook's model from its parts may take. Readers charge what they keep
+// (cell records, texts, table entries, raw fragments) before or as they allocate it; past the budget a
+// charge throws LimitExceeded. Charges from several threads may run at the same time.
+class MemoryBudget {
+ public:
+  MemoryBudget(std::uint64_t bytes, std::uint64_t fileBytes) : budget_(bytes), fileBytes_(fileBytes) {}
+  void Charge(std::uint64_t bytes);
+
+ private:
+  std::uint64_t budget_;
+  std::uint64_t fileBytes_;
+  std::atomic<std::uint64_t> used_ = 0;
 };
 
 class Package {
@@ -39,6 +61,8 @@ class Package {
 
   // The limits given on open.
   const Limits& limits() const { return limits_; }
+  // The budget that reading this package's parts into a model draws on.
+  MemoryBudget& memory() { return memory_; }
   // The file name given on open, for messages.
   const std::string& fileName() const { return fileName_; }
   // "<file>, part <name>": how messages name a part.
@@ -49,10 +73,11 @@ class Package {
   std::string StoredName(std::string_view partName) const;
   // Every part name in directory order.
   std::vector<std::string> PartNames() const;
-  // The part's whole inflated content; throws NotAWorkbook when missing or corrupt, LimitExceeded past
-  // limits.
+  // The part's whole inflated content, charged to the memory budget on its first read; throws
+  // NotAWorkbook when missing or corrupt, LimitExceeded past limits.
   std::string Read(std::string_view partName);
-  // Streams the part's inflated content in chunks to `sink`, the last call with `last` true; throws as Read.
+  // Streams the part's inflated content in chunks to `sink`, the last call with `last` true; throws as Read,
+  // and LimitExceeded as soon as the part inflates more than the limits allow.
   // Streams (and Reads) of different parts may run on different threads at the same time.
   void Stream(std::string_view partName, const std::function<void(const char*, std::size_t, bool)>& sink);
 
@@ -68,11 +93,15 @@ class Package {
 
  private:
   std::uint64_t IndexOf(std::string_view partName) const;
+  // Stream, telling whether this was the part's first read.
+  bool Inflate(std::string_view partName, const std::function<void(const char*, std::size_t, bool)>& sink);
 
   std::string bytes_;
   std::string fileName_;
   Limits limits_;
+  MemoryBudget memory_;
   std::atomic<std::uint64_t> totalRead_ = 0;
+  std::unique_ptr<std::atomic<bool>[]> read_;  // per entry: read at least once
   void* archive_ = nullptr;
   std::map<std::string, std::uint64_t> byFoldedName_;
 };

@@ -1,5 +1,6 @@
 #include "SharedStrings.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "../Error.h"
@@ -10,11 +11,13 @@
 namespace zentora::spreadsheet {
 namespace {
 
-// Collects the text of each <si>: the <t> elements outside phonetic runs (<rPh>).
+// Collects the text of each <si>: the <t> elements outside phonetic runs (<rPh>). The table is charged
+// to the memory budget before it grows, so that a flood of empty entries (four bytes each here, five in
+// the part, thousands to a compressed byte) is refused once it costs more than the file may.
 class SharedStringsReader : public xml::XmlHandler {
  public:
-  SharedStringsReader(std::string& arena, std::vector<std::uint32_t>& offsets)
-      : arena_(arena), offsets_(offsets) {
+  SharedStringsReader(std::string& arena, std::vector<std::uint32_t>& offsets, MemoryBudget& memory)
+      : arena_(arena), offsets_(offsets), memory_(memory) {
     offsets_.push_back(0);
   }
 
@@ -39,17 +42,34 @@ class SharedStringsReader : public xml::XmlHandler {
       if (arena_.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw Error(ErrorCode::LimitExceeded, "more than 4 GiB of shared text");
       }
+      if (arena_.capacity() > arenaCharged_) {
+        memory_.Charge(arena_.capacity() - arenaCharged_);
+        arenaCharged_ = arena_.capacity();
+      }
+      if (offsets_.size() == offsets_.capacity()) {
+        std::size_t grown = std::max<std::size_t>(1024, 2 * offsets_.capacity());
+        memory_.Charge((grown - offsets_.capacity()) * sizeof(std::uint32_t));
+        offsets_.reserve(grown);
+      }
       offsets_.push_back(static_cast<std::uint32_t>(arena_.size()));
     }
   }
   void Characters(std::string_view text) override {
-    if (inText_) stored_.append(text);
+    if (!inText_) return;
+    stored_.append(text);
+    if (stored_.size() > storedCharged_) {
+      memory_.Charge(stored_.size() - storedCharged_);
+      storedCharged_ = stored_.size();
+    }
   }
 
  private:
   std::string& arena_;
   std::vector<std::uint32_t>& offsets_;
+  MemoryBudget& memory_;
   std::string stored_;
+  std::size_t storedCharged_ = 0;
+  std::size_t arenaCharged_ = 0;
   bool inItem_ = false;
   bool inText_ = false;
   int phoneticDepth_ = 0;
@@ -58,7 +78,7 @@ class SharedStringsReader : public xml::XmlHandler {
 }  // namespace
 
 SharedStrings::SharedStrings(Package& package, const std::string& partName) {
-  SharedStringsReader reader(arena_, offsets_);
+  SharedStringsReader reader(arena_, offsets_, package.memory());
   xml::XmlStream stream(package.Where(partName), reader);
   package.Stream(partName,
                  [&](const char* data, std::size_t size, bool last) { stream.Feed(data, size, last); });

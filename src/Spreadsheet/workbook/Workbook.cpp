@@ -334,9 +334,9 @@ void Workbook::LoadSheet(std::size_t index) {
     throw Error(ErrorCode::NotAWorkbook,
                 package_->fileName() + ": sheet \"" + entry.name + "\" is not a worksheet");
   }
-  auto sheet = std::make_unique<Worksheet>(SheetContext{package_->Where(entry.partName), &sharedStrings_,
-                                                        styles_.get(), date1904_, package_->limits().maxCells,
-                                                        &changes_});
+  auto sheet =
+      std::make_unique<Worksheet>(SheetContext{package_->Where(entry.partName), &sharedStrings_,
+                                               styles_.get(), date1904_, &package_->memory(), &changes_});
   sheet->Read([&](const std::function<void(const char*, std::size_t, bool)>& sink) {
     auto replaced = replaced_.find(entry.partName);
     if (replaced != replaced_.end()) {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "../Error.h"
+#include "../package/Package.h"
 #include "../workbook/SharedStrings.h"
 #include "../workbook/Styles.h"
 #include "../xml/XmlStream.h"
@@ -103,7 +104,9 @@ std::string PrefixElements(std::string_view xml, const std::string& prefix) {
 }  // namespace
 
 // Streams a worksheet part into the store. Bytes outside <sheetData> are kept in a window so that each
-// top-level element can be copied raw; inside <sheetData> the window shrinks to the last event.
+// top-level element can be copied raw; inside <sheetData> the window shrinks to the last event. What the
+// store keeps is charged to the workbook's memory budget as it grows, so that a flood of small elements
+// (empty rows, cells or attributes) is refused once it would cost more than the file may.
 class SheetReader : public xml::XmlHandler {
  public:
   explicit SheetReader(Worksheet& sheet) : sheet_(sheet) {}
@@ -113,6 +116,10 @@ class SheetReader : public xml::XmlHandler {
     stream_ = &stream;
     feed([&](const char* data, std::size_t size, bool last) {
       window_.append(data, size);
+      if (window_.capacity() > windowCharged_) {
+        NamingThePart([&] { Keep(window_.capacity() - windowCharged_); });
+        windowCharged_ = window_.capacity();
+      }
       stream.Feed(data, size, last);
       std::uint64_t keepFrom = capturing_ ? captureStart_ : lastEventEnd_;
       if (keepFrom > windowStart_) {
@@ -122,6 +129,7 @@ class SheetReader : public xml::XmlHandler {
     });
     if (sheet_.rootStartTag_.empty())
       throw Error(ErrorCode::NotAWorkbook, sheet_.context_.where + ": no worksheet element");
+    NamingThePart([&] { Settle(); });
   }
 
   void StartElement(std::string_view name, const char** attributes) override {
@@ -146,6 +154,7 @@ class SheetReader : public xml::XmlHandler {
         Fail("malformed merged range \"" + std::string(reference == nullptr ? "" : reference) + "\"");
       }
       sheet_.merged_.push_back(range);
+      Keep(sizeof range);
     } else if (depth_ == 3 && section_ == Section::Columns && name == "col") {
       ReadColumnStyle(attributes);
     }
@@ -164,6 +173,7 @@ class SheetReader : public xml::XmlHandler {
       if (capturing_) {
         end = std::max(end, captureStartTagEnd_);
         sheet_.fragments_.push_back({std::string(name), Raw(captureStart_, end)});
+        Keep(sizeof(SheetFragment) + sheet_.fragments_.back().xml.size());
         capturing_ = false;
       }
       section_ = Section::Other;
@@ -175,6 +185,10 @@ class SheetReader : public xml::XmlHandler {
   void Characters(std::string_view text) override {
     if (collecting_ != nullptr) {
       collecting_->append(text);
+      if (collecting_->size() > collectedCharged_) {
+        Keep(collecting_->size() - collectedCharged_);
+        collectedCharged_ = collecting_->size();
+      }
     } else if (section_ != Section::SheetData) {
       lastEventEnd_ = stream_->EventOffset() + stream_->EventLength();
     }
@@ -184,6 +198,30 @@ class SheetReader : public xml::XmlHandler {
   enum class Section { Other, SheetData, MergeCells, Columns };
 
   [[noreturn]] void Fail(const std::string& reason) { throw Error(ErrorCode::NotAWorkbook, reason); }
+
+  // Counts `bytes` the store keeps; the budget is charged a megabyte at a time, not for every cell.
+  void Keep(std::uint64_t bytes) {
+    pending_ += bytes;
+    if (pending_ >= (1u << 20)) Settle();
+  }
+  void Settle() {
+    sheet_.context_.memory->Charge(pending_);
+    pending_ = 0;
+  }
+  void KeepArena() {
+    if (sheet_.arena_.capacity() <= arenaCharged_) return;
+    Keep(sheet_.arena_.capacity() - arenaCharged_);
+    arenaCharged_ = sheet_.arena_.capacity();
+  }
+  // Runs `charge` outside the parser, whose errors name the part on their own.
+  template <typename Charge>
+  void NamingThePart(Charge charge) {
+    try {
+      charge();
+    } catch (const Error& error) {
+      throw Error(error.code(), sheet_.context_.where + ": " + error.what());
+    }
+  }
 
   std::string Raw(std::uint64_t from, std::uint64_t to) const {
     return window_.substr(static_cast<std::size_t>(from - windowStart_), static_cast<std::size_t>(to - from));
@@ -222,6 +260,7 @@ class SheetReader : public xml::XmlHandler {
     if (style >= sheet_.context_.styles->size())
       Fail("column style " + std::to_string(style) + " does not exist");
     sheet_.columnStyles_.emplace_back(first, last, style);
+    Keep(sizeof sheet_.columnStyles_.back());
   }
 
   void StartInSheetData(std::string_view name, const char** attributes) {
@@ -254,6 +293,11 @@ class SheetReader : public xml::XmlHandler {
 
   void EndInSheetData(std::string_view name) {
     if (depth_ == 3 && name == "row") {
+      // A row reserves room for as many cells as the row before it; a much shorter row gives it back.
+      std::vector<Worksheet::Cell>& cells = row_->cells;
+      if (cells.capacity() > 2 * cells.size() + 4) cells.shrink_to_fit();
+      Keep(cells.capacity() * sizeof(Worksheet::Cell));
+      KeepArena();
       row_ = nullptr;
     } else if (depth_ == 4 && name == "c" && inCell_) {
       EndCell();
@@ -289,16 +333,19 @@ class SheetReader : public xml::XmlHandler {
       row.attributesOffset = sheet_.AppendText(other);
       row.attributesLength = static_cast<std::uint32_t>(other.size());
     }
-    sheet_.rows_.push_back(std::move(row));
-    row_ = &sheet_.rows_.back();
+    std::vector<Worksheet::Row>& rows = sheet_.rows_;
+    if (rows.size() == rows.capacity()) {
+      std::size_t grown = std::max<std::size_t>(64, 2 * rows.capacity());
+      Keep((grown - rows.capacity()) * sizeof(Worksheet::Row));
+      Settle();
+      rows.reserve(grown);
+    }
+    rows.push_back(std::move(row));
+    row_ = &rows.back();
   }
 
   void StartCell(const char** attributes) {
     if (row_ == nullptr) Fail("a cell outside a row");
-    if (++cellCount_ > sheet_.context_.maxCells) {
-      throw Error(ErrorCode::LimitExceeded,
-                  "more than " + std::to_string(sheet_.context_.maxCells) + " cells");
-    }
     inCell_ = true;
     hasFormula_ = false;
     hasInline_ = false;
@@ -399,7 +446,12 @@ class SheetReader : public xml::XmlHandler {
     detail.otherAttributes = otherAttributes_;
     cell.kind = Worksheet::Kind::Complex;
     cell.index = static_cast<std::uint32_t>(sheet_.details_.size());
-    sheet_.details_.push_back(std::move(detail));
+    std::vector<Worksheet::CellDetail>& details = sheet_.details_;
+    std::size_t capacity = details.capacity();
+    Keep(detail.formula.text.size() + detail.value.size() + detail.otherAttributes.size());
+    for (const auto& [name, value] : detail.formula.attributes) Keep(64 + name.size() + value.size());
+    details.push_back(std::move(detail));
+    Keep((details.capacity() - capacity) * sizeof(Worksheet::CellDetail));
   }
 
   Worksheet& sheet_;
@@ -416,7 +468,11 @@ class SheetReader : public xml::XmlHandler {
   Worksheet::Row* row_ = nullptr;
   std::uint32_t lastRow_ = 0;
   std::uint32_t lastColumn_ = 0;
-  std::uint64_t cellCount_ = 0;
+  // Charges to the memory budget not yet passed on, and the high-water marks already charged.
+  std::uint64_t pending_ = 0;
+  std::size_t windowCharged_ = 0;
+  std::size_t collectedCharged_ = 0;
+  std::size_t arenaCharged_ = 0;
   bool inCell_ = false;
   std::uint32_t column_ = 0;
   std::uint32_t style_ = 0;

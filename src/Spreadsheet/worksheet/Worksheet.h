@@ -22,6 +22,7 @@
 
 namespace zentora::spreadsheet {
 
+class MemoryBudget;
 class SharedStrings;
 class Styles;
 
@@ -44,7 +45,7 @@ struct SheetContext {
   const SharedStrings* sharedStrings;
   Styles* styles;
   bool date1904;
-  std::uint64_t maxCells;            // more cells in the sheet are refused as LimitExceeded
+  MemoryBudget* memory;              // charged with what reading the sheet keeps
   std::uint64_t* changes = nullptr;  // the workbook's change counter, counted up by every change
 };
 
@@ -55,7 +56,8 @@ class Worksheet {
 
   // Reads the sheet by streaming `feed`'s chunks through the parser. Throws NotAWorkbook naming the
   // part and the cell for references out of range or out of order, style indexes out of range and
-  // malformed values; LimitExceeded when the arena passes 4 GiB. Does not touch the shared strings.
+  // malformed values; LimitExceeded when the memory budget runs out or the arena passes 4 GiB. Does not
+  // touch the shared strings.
   void Read(const std::function<void(const std::function<void(const char*, std::size_t, bool)>&)>& feed);
   // Throws NotAWorkbook naming the cell when a cell refers past the end of the shared strings.
   void CheckSharedStringIndexes() const;

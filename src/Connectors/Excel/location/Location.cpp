@@ -196,7 +196,8 @@ void Location::ScanHeadings() {
   ExcelWorksheet& sheet = ItemSheet();
   IDfield = 0;
   std::int16_t column = 0;
-  while (!sheet.CellText(1, column + 1).empty()) {
+  // The scan ends at the first empty heading or at the sheet's last column.
+  while (column < kLastColumn && !sheet.CellText(1, column + 1).empty()) {
     column = ToInt16(column + 1);
     const std::string heading = sheet.CellText(1, column);
     if (heading == "ID") {
