@@ -2,7 +2,9 @@
 // that was read, and saves that fail at any system call leaving the old file and no temporary.
 #include "Spreadsheet/package/WorkbookFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -139,6 +141,26 @@ TEST(WorkbookFile, TakesOverAStaleMarkOfOursAndWaitsForALiveOne) {
   ExpectError(ErrorCode::InUse, "(waited 0.1 s", [&] { WorkbookFile::Hold(path, {100ms}); });
   held.reset();
   EXPECT_FALSE(std::filesystem::exists(lock));
+}
+
+// A folder the user may not write, holding lock files of other users that the user may not read.
+class UnwritableFolder : public FileSystem {
+ public:
+  int Open(const std::string& path, int flags, mode_t mode) override {
+    if (path.find(".~lock.") == std::string::npos) return FileSystem::Open(path, flags, mode);
+    struct stat info;
+    errno = (flags & O_CREAT) != 0 || FileSystem::Status(path, &info) == 0 ? EACCES : ENOENT;
+    return -1;
+  }
+};
+
+TEST(WorkbookFile, OpensUnmarkedWhereNobodyCanMarkItButRespectsAMarkItCannotRead) {
+  TemporaryFolder folder;
+  const std::string path = folder.File("book.xlsx");
+  UnwritableFolder files;
+  EXPECT_NO_THROW(WorkbookFile::Hold(path, {0ms, &files}));
+  WriteFile(folder.File(".~lock.book.xlsx#"), ",other,host,01.01.2026 00:00,profile;");
+  ExpectError(ErrorCode::InUse, "in use by another user", [&] { WorkbookFile::Hold(path, {0ms, &files}); });
 }
 
 }  // namespace

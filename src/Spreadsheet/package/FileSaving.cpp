@@ -12,9 +12,9 @@
 #include "../Error.h"
 
 namespace zentora::spreadsheet {
-namespace {
+namespace detail {
 
-[[noreturn]] void ThrowSystem(const std::string& what, const std::string& path, int error) {
+void ThrowSystem(const std::string& what, const std::string& path, int error) {
   throw Error(ErrorCode::Io, "cannot " + what + " " + path + ": " + std::strerror(error));
 }
 
@@ -29,18 +29,6 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-constexpr std::size_t kTemporaryDigits = 16;
-
-// True for the name of a temporary file that a save of `base` makes.
-bool IsTemporaryOf(std::string_view name, const std::string& base) {
-  const std::size_t length = 1 + base.size() + 1 + kTemporaryDigits + 4;
-  if (name.size() != length || !name.starts_with("." + base + ".") || !name.ends_with(".tmp")) return false;
-  for (char c : name.substr(base.size() + 2, kTemporaryDigits)) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  }
-  return true;
-}
-
 void WriteAll(FileSystem& files, int fd, std::string_view content, const std::string& path) {
   std::size_t written = 0;
   while (written < content.size()) {
@@ -51,6 +39,27 @@ void WriteAll(FileSystem& files, int fd, std::string_view content, const std::st
     }
     written += static_cast<std::size_t>(step);
   }
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::BaseName;
+using detail::FolderOf;
+using detail::ThrowSystem;
+using detail::WriteAll;
+
+constexpr std::size_t kTemporaryDigits = 16;
+
+// True for the name of a temporary file that a save of `base` makes.
+bool IsTemporaryOf(std::string_view name, const std::string& base) {
+  const std::size_t length = 1 + base.size() + 1 + kTemporaryDigits + 4;
+  if (name.size() != length || !name.starts_with("." + base + ".") || !name.ends_with(".tmp")) return false;
+  for (char c : name.substr(base.size() + 2, kTemporaryDigits)) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
 }
 
 // Copies the extended attributes (ACLs included) of `from` onto `to`. Attributes the target's file

@@ -61,4 +61,14 @@ std::string ReadWholeFile(const std::string& path);
 // The whole content of the open file `fd`; `path` names it in messages. Throws Io.
 std::string ReadWholeFile(int fd, const std::string& path, FileSystem& files);
 
+namespace detail {
+// Throws Io: "cannot WHAT PATH: " and the system's reason for `error`.
+[[noreturn]] void ThrowSystem(const std::string& what, const std::string& path, int error);
+// Writes all of `content` to `fd`, going on after short and interrupted writes; throws Io naming `path`.
+void WriteAll(FileSystem& files, int fd, std::string_view content, const std::string& path);
+// The folder of `path` ("." when it names none) and its last component.
+std::string FolderOf(const std::string& path);
+std::string BaseName(const std::string& path);
+}  // namespace detail
+
 }  // namespace zentora::spreadsheet

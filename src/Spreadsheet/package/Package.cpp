@@ -40,15 +40,16 @@ std::string ZipErrorText(zip_error_t* error) {
   return text == nullptr ? "unknown zip error" : text;
 }
 
-std::uint64_t SaturatingProduct(std::uint64_t a, std::uint64_t b) {
+// allowance + ratio × size, at most UINT64_MAX: a ratio of UINT64_MAX means no limit.
+std::uint64_t Allowed(std::uint64_t allowance, std::uint64_t ratio, std::uint64_t size) {
   std::uint64_t product = 0;
-  return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+  if (__builtin_mul_overflow(ratio, size, &product)) return UINT64_MAX;
+  return product > UINT64_MAX - allowance ? UINT64_MAX : product + allowance;
 }
 
 std::uint64_t MemoryBudgetFor(const Limits& limits, std::uint64_t fileBytes) {
-  std::uint64_t grown = SaturatingProduct(limits.memoryPerFileByte, fileBytes);
-  grown = grown > UINT64_MAX - limits.memoryAllowance ? UINT64_MAX : grown + limits.memoryAllowance;
-  return std::min(grown, limits.maxMemoryBytes);
+  return std::min(Allowed(limits.memoryAllowance, limits.memoryPerFileByte, fileBytes),
+                  limits.maxMemoryBytes);
 }
 
 // A raw deflate stream from zlib, ended with the object.
@@ -69,7 +70,11 @@ class Inflater {
 }  // namespace
 
 void MemoryBudget::Charge(std::uint64_t bytes) {
-  if ((used_ += bytes) <= budget_) return;
+  // A charge that does not fit is not taken, so a failed read leaves the budget as it was.
+  std::uint64_t used = used_.load();
+  while (bytes <= budget_ && used <= budget_ - bytes) {
+    if (used_.compare_exchange_weak(used, used + bytes)) return;
+  }
   throw Error(ErrorCode::LimitExceeded, "reading the workbook needs more than " + std::to_string(budget_) +
                                             " bytes of memory, the budget for a file of " +
                                             std::to_string(fileBytes_) + " bytes");
@@ -228,12 +233,12 @@ bool Package::Inflate(std::string_view partName,
     if (size == 0) return;
     produced += size;
     std::uint64_t total = first ? totalRead_ += size : 0;
-    if (produced > limits_.inflationAllowance + SaturatingProduct(limits_.maxInflationRatio, consumed)) {
+    if (produced > Allowed(limits_.inflationAllowance, limits_.maxInflationRatio, consumed)) {
       throw Error(ErrorCode::LimitExceeded, Where(partName) + ": inflates to more than " +
                                                 std::to_string(limits_.maxInflationRatio) +
                                                 " times its compressed size");
     }
-    if (total > limits_.inflationAllowance + SaturatingProduct(limits_.maxInflationRatio, bytes_.size())) {
+    if (total > Allowed(limits_.inflationAllowance, limits_.maxInflationRatio, bytes_.size())) {
       throw Error(ErrorCode::LimitExceeded, Where(partName) + ": the package inflates to more than " +
                                                 std::to_string(limits_.maxInflationRatio) +
                                                 " times the file's size");

@@ -21,15 +21,11 @@ namespace {
 // write this prefix and the process id, which tells our lock files from theirs.
 constexpr std::string_view kOurProfile = "zentora:";
 
-[[noreturn]] void ThrowSystem(const std::string& what, const std::string& path, int error) {
-  throw Error(ErrorCode::Io, "cannot " + what + " " + path + ": " + std::strerror(error));
-}
+using detail::ThrowSystem;
+using detail::WriteAll;
 
 std::string LockPathOf(const std::string& target) {
-  std::size_t slash = target.rfind('/');
-  std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  return folder + ".~lock." + base + "#";
+  return detail::FolderOf(target) + "/.~lock." + detail::BaseName(target) + "#";
 }
 
 // A field of the lock file: ',', ';' and '\' are escaped with '\'.
@@ -119,51 +115,53 @@ std::unique_ptr<WorkbookFile> WorkbookFile::Hold(const std::string& path, const 
   for (;;) {
     bool writable = true;
     int fd = files.Open(lockPath, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EACCES) {
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
       writable = false;
       fd = files.Open(lockPath, O_RDONLY | O_CLOEXEC, 0);
     }
+    if (fd < 0 && !writable && errno == ENOENT) return held;  // a folder nobody may mark: no lock file
+    if (fd < 0 && errno != EACCES) ThrowSystem("mark as in use", path, errno);
     if (fd < 0) {
-      if (errno == EACCES || errno == EROFS) return held;  // a folder we may not write: nobody can mark it
-      ThrowSystem("mark as in use", path, errno);
-    }
-    try {
-      if (files.Lock(fd, LOCK_EX | LOCK_NB) == 0) {
-        if (!StillThere(files, fd, lockPath)) {
-          files.Close(fd);
-          continue;  // its holder removed it while we waited for it: try the new one
-        }
-        std::string content = ReadLockFile(files, fd, lockPath);
-        if (IsOurs(content) && writable) {
-          std::string ours = OurLockContent();
-          if (files.Truncate(fd, 0) != 0 || files.Seek(fd, 0) != 0)
-            ThrowSystem("mark as in use", path, errno);
-          if (files.Write(fd, ours.data(), ours.size()) != static_cast<ssize_t>(ours.size()))
-            ThrowSystem("mark as in use", path, errno);
-          held->lockDescriptor_ = fd;
-          return held;
-        }
-        if (IsOurs(content)) {
-          // A stale lock file of another user's: make our own in its place, or, where the folder
-          // forbids that, hold this one by its flock alone.
-          if (files.Unlink(lockPath) == 0) {
+      // A lock file we may neither write nor read belongs to another user, who has the workbook.
+      holder = "another user (the lock file cannot be read)";
+    } else {
+      try {
+        if (files.Lock(fd, LOCK_EX | LOCK_NB) == 0) {
+          if (!StillThere(files, fd, lockPath)) {
             files.Close(fd);
-            continue;
+            continue;  // its holder removed it while we waited for it: try the new one
           }
-          held->lockDescriptor_ = fd;
-          return held;
+          std::string content = ReadLockFile(files, fd, lockPath);
+          if (IsOurs(content) && writable) {
+            std::string ours = OurLockContent();
+            if (files.Truncate(fd, 0) != 0 || files.Seek(fd, 0) != 0)
+              ThrowSystem("mark as in use", path, errno);
+            WriteAll(files, fd, ours, path);
+            held->lockDescriptor_ = fd;
+            return held;
+          }
+          if (IsOurs(content)) {
+            // A stale lock file of another user's: make our own in its place, or, where the folder
+            // forbids that, hold this one by its flock alone.
+            if (files.Unlink(lockPath) == 0) {
+              files.Close(fd);
+              continue;
+            }
+            held->lockDescriptor_ = fd;
+            return held;
+          }
+          holder = HolderOf(content);
+        } else if (errno == EWOULDBLOCK) {
+          holder = HolderOf(ReadLockFile(files, fd, lockPath));
+        } else {
+          ThrowSystem("mark as in use", path, errno);
         }
-        holder = HolderOf(content);
-      } else if (errno == EWOULDBLOCK) {
-        holder = HolderOf(ReadLockFile(files, fd, lockPath));
-      } else {
-        ThrowSystem("mark as in use", path, errno);
+      } catch (...) {
+        files.Close(fd);
+        throw;
       }
-    } catch (...) {
       files.Close(fd);
-      throw;
     }
-    files.Close(fd);
     auto now = std::chrono::steady_clock::now();
     if (now >= deadline) {
       auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(options.inUseWait).count();

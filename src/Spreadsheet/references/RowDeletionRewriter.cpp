@@ -128,9 +128,12 @@ class RowDeletionRewriter {
             PartHasFormulas(workbook_.PartContent(entry.partName))) {
           sheet = &workbook_.Sheet(index);
         }
-      } catch (const Error&) {
+      } catch (const Error& error) {
         // Another sheet that cannot be read does not stop the delete: its part is saved as stored,
         // with its formulas unchanged. The sheet that lost the rows is always readable (it is loaded).
+        // A sheet that is too large to read in memory must not be left with formulas pointing at
+        // the wrong rows, so that stops the delete.
+        if (error.code() == ErrorCode::LimitExceeded) throw;
       }
       if (sheet != nullptr) {
         formulas_[index] = Formulas::Present;
