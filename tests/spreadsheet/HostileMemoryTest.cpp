@@ -26,6 +26,8 @@ const std::string kRoot = std::string(" xmlns=\"") + testing::kMainNamespace + "
   std::ifstream("/proc/self/statm") >> cap.rlim_cur;  // pages of address space in use
   cap.rlim_cur = cap.rlim_max = cap.rlim_cur * 4096 + bound;
   setrlimit(RLIMIT_AS, &cap);
+#else
+  (void)bound;
 #endif
   std::string fault;
   try {
