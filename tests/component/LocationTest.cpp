@@ -90,7 +90,7 @@ TEST_F(Loading, DuplicateHeadingsOrIdentifiersFailWithTheCollectionsError) {
       {{{"ID", "TYP", "TYPE"}}, "type"},
       {{{"ID", "TEXT", "TEXT"}}, "text"},
       {{{"ID", "Straße", "STRASSE", "STRAßE"}}, "data field \"STRAßE\""},
-      {{{"ID", "TEXT"}, {"abc", "x"}, {"ABC", "y"}}, "ABC"},
+      {{{"ID", "TEXT"}, {"Ärger", "x"}, {"ärger", "y"}}, "ärger"},
   };
   int n = 0;
   for (const auto& example : cases) {

@@ -67,20 +67,5 @@ TEST_F(ThirdPartyWorkbook, OpensWithoutIdentifierColumnAndWritesOneBack) {
   EXPECT_EQ(checked.out, "ok\n");
 }
 
-TEST_F(ThirdPartyWorkbook, DuplicateIdentifiersFromAnotherWriterFailToOpen) {
-  ASSERT_EQ(Python("wb = openpyxl.Workbook()\n"
-                   "ws = wb.active\n"
-                   "ws.append(['ID', 'TEXT'])\n"
-                   "ws.append(['Ärger', 'eins'])\n"
-                   "ws.append(['ärger', 'zwei'])\n"
-                   "wb.save(path)\n")
-                .code,
-            0);
-  auto location = Location::Create(Factory());
-  const Error error = CaughtError([&] { location->OpenLocation(path); });
-  EXPECT_EQ(error.code(), ErrorCode::DuplicateKey);
-  EXPECT_NE(std::string(error.what()).find("ärger"), std::string::npos) << error.what();
-}
-
 }  // namespace
 }  // namespace zentora::excel::testing

@@ -177,9 +177,14 @@ TEST(CellTextReading, PrefixedElementsAreReadAndWrittenWithTheirPrefix) {
   Parts parts = WorkbookParts("");
   PartOf(parts, "xl/worksheets/sheet1.xml") =
       std::string("<x:worksheet xmlns:x=\"") + testing::kMainNamespace +
-      "\"><x:sheetData><x:row r=\"3\"><x:c r=\"B3\" t=\"inlineStr\"><x:is><x:t>prefixed</x:t></x:is>"
-      "</x:c></x:row></x:sheetData></x:worksheet>";
+      "\"><x:sheetData><x:row r=\"3\"><x:c r=\"A3\" s=\"1\"><x:v>46361</x:v></x:c><x:c r=\"B3\" "
+      "t=\"inlineStr\"><x:is><x:t>prefixed</x:t></x:is></x:c></x:row></x:sheetData></x:worksheet>";
+  PartOf(parts, "xl/styles.xml") =
+      std::string("<x:styleSheet xmlns:x=\"") + testing::kMainNamespace +
+      "\"><x:numFmts><x:numFmt numFmtId=\"164\" formatCode=\"dd/mm/yyyy\"/>"
+      "</x:numFmts><x:cellXfs><x:xf/><x:xf numFmtId=\"164\"/></x:cellXfs></x:styleSheet>";
   auto book = OpenParts(parts);
+  EXPECT_EQ(book->FirstSheet().CellText(3, 1), "05.12.2026");
   EXPECT_EQ(book->FirstSheet().CellText(3, 2), "prefixed");
   book->FirstSheet().SetCellText(3, 3, "added");
   ExpectPieces(Sheet1(book->SaveToBytes()),
@@ -342,25 +347,32 @@ TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled
       "rel:id=\"rId1\"/>"
       "</sheets></workbook>";
   AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId7", "worksheet",
-                  "/xl/worksheets/front%20sheet.xml");
+                  "/xl/worksheets/front%20sheet%2B%2b%zz.xml");
   AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId8", "hyperlink", "https://example.com/a%20b");
-  PartOf(parts, "xl/worksheets/front sheet.xml") =
+  PartOf(parts, "xl/worksheets/front sheet++%zz.xml") =
       std::string("<worksheet xmlns=\"") + testing::kMainNamespace +
       "\"><sheetData><row r=\"1\"><c r=\"A1\" "
       "t=\"inlineStr\"><is><t>front</t></is></c></row></sheetData></worksheet>";
   auto workbook = OpenParts(parts);
   EXPECT_EQ(workbook->SheetAt(0).name, "Front");
-  EXPECT_EQ(workbook->SheetAt(0).partName, "xl/worksheets/front sheet.xml");
+  EXPECT_EQ(workbook->SheetAt(0).partName, "xl/worksheets/front sheet++%zz.xml");
   EXPECT_EQ(workbook->FirstSheet().CellText(1, 1), "front");
   EXPECT_EQ(workbook->Sheet(1).CellText(1, 1), "second part");
+  // A relationships part the package lacks counts once it is added.
+  workbook->ReplacePart(
+      "xl/worksheets/_rels/sheet1.xml.rels",
+      R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+      R"(<Relationship Id="rId1" Type="x/comments" Target="../comments1.xml"/></Relationships>)");
   std::vector<std::string> relationships;
-  for (const Relationship& relationship : workbook->RelationshipsOf("xl/workbook.xml"))
-    relationships.push_back(relationship.id + (relationship.external ? " external " : " ") +
-                            relationship.target);
+  for (const char* part : {"xl/workbook.xml", "xl/worksheets/sheet1.xml"}) {
+    for (const Relationship& relationship : workbook->RelationshipsOf(part))
+      relationships.push_back(relationship.id + (relationship.external ? " external " : " ") +
+                              relationship.target);
+  }
   EXPECT_EQ(relationships,
             (std::vector<std::string>{"rId1 xl/worksheets/sheet1.xml", "rId2 xl/styles.xml",
-                                      "rId3 xl/sharedStrings.xml", "rId7 xl/worksheets/front sheet.xml",
-                                      "rId8 external https://example.com/a%20b"}));
+                                      "rId3 xl/sharedStrings.xml", "rId7 xl/worksheets/front sheet++%zz.xml",
+                                      "rId8 external https://example.com/a%20b", "rId1 xl/comments1.xml"}));
 }
 
 }  // namespace

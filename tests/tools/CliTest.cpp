@@ -253,11 +253,14 @@ TEST_F(CommandLine, ChangesGoThroughTheItemAndReachTheWorkbook) {
             "viewed: 2026-12-05 10:00:00 (1 time)\n");
   ASSERT_EQ((last = Run({"keywords", full, "k1", "add", "grün", "rot"})).code, 0) << last.err;
   EXPECT_NE(last.err.find("keyword \"rot\" is already there"), std::string::npos) << last.err;
+  ASSERT_EQ((last = Run({"keywords", full, "k1", "--json"})).code, 0) << last.err;
+  EXPECT_EQ(last.out, "[\"rot\", \"grün\"]\n");
+  ASSERT_EQ((last = Run({"keywords", full, "k1", "remove", "rot", "blau"})).code, 0) << last.err;
+  EXPECT_EQ(last.err, "zentora-excel: no keyword \"blau\"; nothing removed\n");
   ASSERT_EQ((last = Run({"rating", full, "k1", "--json"})).code, 0) << last.err;
   EXPECT_EQ(last.out, "{\"rating\": 4, \"text\": \"4,5\"}\n");
-  EXPECT_EQ(
-      Openpyxl(full, "assert row[4] == 'rot,grün', row\nassert row[5].startswith('20261201090000,'), row"),
-      "ok\n");
+  EXPECT_EQ(Openpyxl(full, "assert row[4] == 'grün', row\nassert row[5].startswith('20261201090000,'), row"),
+            "ok\n");
 }
 
 TEST_F(CommandLine, ATextFormFromAnotherWorkbookReproducesItsFields) {
@@ -296,6 +299,10 @@ TEST_F(CommandLine, AFirstOpeningSaysWhatItChangesAndDryRunWritesNothing) {
   }
   ASSERT_EQ((last = Run({"list", plain})).code, 0) << last.err;
   EXPECT_NE(last.err, "");
+  const std::string headings = folder.Path("Kopf.xlsx");
+  WriteWorkbook(*excel::CreateExcelApplication(), headings, {{"TEXT"}});
+  ASSERT_EQ((last = Run({"--dry-run", "list", headings})).code, 0) << last.err;
+  EXPECT_NE(last.err.find("adds the heading \"ID\" in column B, and gives"), std::string::npos) << last.err;
   ASSERT_EQ((last = Run({"list", plain})).code, 0) << last.err;
   EXPECT_EQ(last.err, "");
 }
