@@ -52,38 +52,26 @@ TEST(LogWriters, FollowTheLifeOfAnItem) {
   EXPECT_EQ(log, "C,M2*2,V*1") << "field 3 is carried over";
 }
 
-TEST(LogWriters, ViewOnAnEmptyLogLeavesTwoCommas) {
-  std::string log;
-  SetLogViewCount(log, LogViewCountOf(log) + 1);
-  SetLogViewStamp(log, "V");
-  EXPECT_EQ(log, ",,V*1");
-}
-
-TEST(LogWriters, WriteTheStarEvenWhenStampAndCountAreEmpty) {
-  std::string log = "C";
-  SetLogModifyCount(log, 0);
-  EXPECT_EQ(log, "C*0") << "a count of 0 is not present, so no comma";
-  log = "C";
-  SetLogModifyStamp(log, "");
-  EXPECT_EQ(log, "C*");
-}
-
-TEST(LogWriters, ViewRewriteKeepsOnlyThreeFields) {
-  std::string log = "C,M*1,V*1,extra,more";
-  SetLogViewStamp(log, "W");
-  EXPECT_EQ(log, "C,M*1,W*1");
-  log = "C,M*1,V*1,extra";
-  SetLogModifyStamp(log, "N");
-  EXPECT_EQ(log, "C,N*1,V*1,extra") << "the modification rewrite keeps every later field";
-}
-
-TEST(LogWriters, ViewStampWithoutModification) {
-  std::string log = "C";
-  SetLogViewStamp(log, "V");
-  EXPECT_EQ(log, "C,,V*");
-  log = "C";
-  SetLogViewCount(log, 0);
-  EXPECT_EQ(log, "C*0");
+TEST(LogWriters, OneWriteOnLogsWithPartsMissingOrToSpare) {
+  using Write = void (*)(std::string&);
+  const struct {
+    const char* log;
+    Write write;
+    const char* written;
+  } cases[] = {
+      {"", [](std::string& log) { SetLogViewCount(log, 1); }, ",,*1"},
+      {"C", [](std::string& log) { SetLogModifyCount(log, 0); }, "C*0"},  // a count of 0 adds no field
+      {"C", [](std::string& log) { SetLogModifyStamp(log, ""); }, "C*"},
+      {"C", [](std::string& log) { SetLogViewStamp(log, "V"); }, "C,,V*"},
+      {"C", [](std::string& log) { SetLogViewCount(log, 0); }, "C*0"},
+      {"C,M*1,V*1,extra,more", [](std::string& log) { SetLogViewStamp(log, "W"); }, "C,M*1,W*1"},
+      {"C,M*1,V*1,extra", [](std::string& log) { SetLogModifyStamp(log, "N"); }, "C,N*1,V*1,extra"},
+  };
+  for (const auto& example : cases) {
+    std::string log = example.log;
+    example.write(log);
+    EXPECT_EQ(log, example.written) << example.log;
+  }
 }
 
 }  // namespace
