@@ -1,10 +1,10 @@
 """Third-party workbooks for the interop test, and the checks of what the engine made of them.
 
     workbooks.py make FOLDER [--without-libreoffice]
-        writes openpyxl.xlsx and xlsxwriter.xlsx; records.xlsx and records-shared.xlsx (openpyxl, the
-        second with its Label column stored as the shared formula groups D2:D4 and D5:D11, as the
-        application writes filled-down formulas); and with LibreOffice records-resaved.xlsx and
-        from-csv.xlsx
+        writes openpyxl.xlsx and xlsxwriter.xlsx; records-shared.xlsx (openpyxl, with its Label column
+        stored as the shared formula groups D2:D4 and D5:D11, as the application writes filled-down
+        formulas); and with LibreOffice records-resaved.xlsx (the records with plain formulas, resaved)
+        and from-csv.xlsx
     workbooks.py check FOLDER
         reads the engine's edited.xlsx, new.xlsx and deleted-records*.xlsx (record row 5, id4, deleted)
         with openpyxl, lets LibreOffice recalculate and convert them and from-csv-resaved.xlsx to CSV,
@@ -138,7 +138,6 @@ def make_records(path, shared):
 def make(folder, with_libreoffice):
     make_openpyxl(os.path.join(folder, "openpyxl.xlsx"))
     make_xlsxwriter(os.path.join(folder, "xlsxwriter.xlsx"))
-    make_records(os.path.join(folder, "records.xlsx"), False)
     make_records(os.path.join(folder, "records-shared.xlsx"), True)
     if with_libreoffice:
         sources = os.path.join(folder, "for-libreoffice")
@@ -215,8 +214,8 @@ def check(folder):
     for path in sorted(glob.glob(os.path.join(folder, "deleted-*.xlsx"))):
         check_records(path)
     check_edited(folder)
-    saved = ["edited.xlsx", "new.xlsx", "from-csv-resaved.xlsx", "deleted-records.xlsx",
-             "deleted-records-shared.xlsx", "deleted-records-resaved.xlsx"]
+    saved = ["edited.xlsx", "new.xlsx", "from-csv-resaved.xlsx", "deleted-records-shared.xlsx",
+             "deleted-records-resaved.xlsx"]
     csvs = os.path.join(folder, "csv")
     libreoffice(folder, CSV_ALL_SHEETS, [os.path.join(folder, name) for name in saved], csvs)
 
@@ -234,7 +233,7 @@ def check(folder):
             ["  lead and trail  ", "tab\tinside", "lf\nline", "_x0041_ literal"])
     equal("LibreOffice: from CSV", rows("from-csv-resaved-from-csv.csv")[1:], [
         ["{L1}", "comma, inside", "12.5"], ["{L2}", "Ünïcödé", "-3"], ["{L3}", "", ""]])
-    for name in ("records", "records-shared", "records-resaved"):
+    for name in ("records-shared", "records-resaved"):
         # The reference to the deleted record is an error either way: LibreOffice reads the
         # "Records!#REF!" that the application writes as an unknown name.
         values = [row[1].replace("#NAME?", "#REF!") for row in rows(f"deleted-{name}-Summary.csv")]
