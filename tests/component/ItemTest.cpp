@@ -59,12 +59,10 @@ TEST_F(FixedFields, WritesSendTheirCodesAndSurviveReopening) {
   item->Item_Text("Weiß & Söhne\nGmbH");
   item->Item_Text("Weiß & Söhne\nGmbH");
   item->Item_Datum("2024-03-05");
-  EXPECT_EQ(item->Item_Datum(), "2024-03-05");
   EXPECT_EQ(Codes(), (std::vector<std::int32_t>{2, 3, 3, 4}));
   EXPECT_EQ(service->Notifications()[1].text, "Weiß & Söhne\nGmbH");
   EXPECT_EQ(service->Notifications()[1].object, item);
   EXPECT_TRUE(hostLocation->Changed());
-  EXPECT_EQ(location->GetItem("A1")->Item_Url(), "zentora://test/Adressen#a1");
   location->Disconnect();
   EXPECT_EQ(Read(path, 3, 6)[2],
             (std::vector<std::string>{"b2", "firma", "Weiß & Söhne\nGmbH", "2024-03-05", "", ""}));
@@ -155,7 +153,6 @@ TEST_F(Notification, OffHoldAndSinkEachDecideWhoHears) {
   auto sink = std::make_shared<SinkRecorder>();
   auto item = location->GetItem("a1");
   item->Item_NotifyEvent(sink);
-  EXPECT_EQ(item->Item_NotifyEvent(), sink);
   item->Item_Text("an die Senke");
   ASSERT_EQ(sink->changes.size(), 1U);
   EXPECT_EQ(sink->changes[0].code, 3);

@@ -231,15 +231,6 @@ TEST_F(CommandLine, NewPrintsAnIdentifierThatTheWorkbookKeepsAndCreatesAMissingB
   EXPECT_EQ(made[0], (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}));
   EXPECT_EQ(made[1][2], "Erster");
 }
-TEST_F(CommandLine, DeleteRemovesTheRowAndNotifiesTheHost) {
-  const Outcome deleted = Run({"--notifications", "delete", book, "K1"});
-  ASSERT_EQ(deleted.code, 0) << deleted.err;
-  EXPECT_EQ(deleted.out, "");
-  EXPECT_EQ(deleted.err, "notification 38 \"\"\n");
-  EXPECT_EQ(Saved(3, 3),
-            (Grid{{"ID", "TYPE", "TEXT"}, {"k2", "contact", "Zeile 1\nZeile \"2\""}, {"", "", ""}}));
-}
-
 TEST_F(CommandLine, ChangesGoThroughTheItemAndReachTheWorkbook) {
   Outcome last;
   const excel::FixedClock clock({2026, 12, 5, 10, 0, 0});
