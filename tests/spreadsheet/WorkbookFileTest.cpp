@@ -31,6 +31,10 @@ class FaultyFileSystem : public FileSystem {
   FaultyFileSystem(Call call, int failAt) : call_(call), failAt_(failAt) {}
   bool failed = false;
 
+  ssize_t Write(int fd, const void* data, std::size_t size) override {
+    return Fail(Call::Write) ? -1 : FileSystem::Write(fd, data, size);
+  }
+  int Sync(int fd) override { return Fail(Call::Sync) ? -1 : FileSystem::Sync(fd); }
   int Rename(const std::string& a, const std::string& b) override {
     return Fail(Call::Rename) ? -1 : FileSystem::Rename(a, b);
   }
