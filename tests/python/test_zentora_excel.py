@@ -8,10 +8,8 @@ import openpyxl
 import pytest
 import zentora_excel
 
-ROWS = [["ID", "TYPE", "TEXT", "KEYWORDS", "Ort"],
-        ["K01", "contact", "Anna Berg", "a,b", "Köln"],
-        ["K02", "contact", "Jörg Weiß", "", "München"],
-        ["K03", "note", "Liste", "x", "Bonn"]]
+ROWS = [["ID", "TYPE", "TEXT", "KEYWORDS", "Ort"], ["K01", "contact", "Anna Berg", "a,b", "Köln"],
+        ["K02", "contact", "Jörg Weiß", "", "München"], ["K03", "note", "Liste", "x", "Bonn"]]
 
 
 @pytest.fixture
@@ -19,28 +17,26 @@ def book(tmp_path):
     sheet_book = openpyxl.Workbook()
     for row in ROWS:
         sheet_book.active.append(row)
-    path = tmp_path / "Adressbuch.xlsx"
-    sheet_book.save(path)
-    return path
+    sheet_book.save(tmp_path / "Adressbuch.xlsx")
+    return tmp_path / "Adressbuch.xlsx"
 
 
-def cells(path):
-    return [[cell or "" for cell in row] for row in openpyxl.load_workbook(path).active.iter_rows(values_only=True)]
-
-
-def test_items_read_in_row_order_with_fields_data_and_keywords(book):
+def test_items_read_in_row_order_and_travel_as_text_forms(book, tmp_path):
     with zentora_excel.open(book) as store:
-        assert len(store) == 3
         assert [(item.id, item.type, item.text) for item in store] == [tuple(row[:3]) for row in ROWS[1:]]
         item = store["k01"]
-        assert (item["Ort"], "Ort" in item, "Land" in item, list(item)) == ("Köln", True, False, ["Ort"])
-        assert (list(item.keywords), len(item.keywords), item.keywords[-1], "b" in item.keywords) == (
-            ["a", "b"], 2, "b", True)
-        assert (item.evalall, item.get("Land", "-")) == (-1, "-")
-        with pytest.raises(KeyError):
-            item["Land"]
-        with pytest.raises(AttributeError):
-            item.evalall = 3
+        assert (len(store), item["Ort"], "Ort" in item, "Land" in item, list(item), item.evalall) == (
+            3, "Köln", True, False, ["Ort"], -1)
+        assert (list(item.keywords), item.keywords[-1], "b" in item.keywords) == (["a", "b"], "b", True)
+        for failing in (lambda: item["Land"], lambda: store["K99"], lambda: store.__delitem__("K99")):
+            pytest.raises(KeyError, failing)
+        form = str(item)
+    with pytest.raises(zentora_excel.Error) as refused:
+        item.text
+    assert refused.value.code == zentora_excel.Error.NOT_OPEN
+    with zentora_excel.open(tmp_path / "Ziel.xlsx") as target:
+        copy = target.paste(form)
+        assert (copy.id, copy.text, copy["Ort"], copy.keywords) == ("K01", "Anna Berg", "Köln", ["a", "b"])
 
 
 def test_changes_are_notified_and_saved_on_a_normal_exit(book):
@@ -55,16 +51,14 @@ def test_changes_are_notified_and_saved_on_a_normal_exit(book):
         added = store.new(type="contact", text="Ida Roth", Ort="Essen", PLZ=45127).id
         del store["K01"]
         store.paste("ID=K07|Type=note|Text=Eingefügt|DataOrt=Ulm")
-        with pytest.raises(ValueError):
-            store["K02"].keywords.remove("fehlt")
+        pytest.raises(ValueError, store["K02"].keywords.remove, "fehlt")
     assert heard[:4] == [(3, "Jörg Weiß-Schulz", "K02"), (7, "", "K02"), (8, "neu", "K02"), (9, "a", "K01")]
     assert (38, "", "K01") in heard and any(code == 37 for code, _, _ in heard)
-    rows = cells(book)
-    assert rows[0][:6] == ROWS[0] + ["PLZ"]
-    assert [row[:5] for row in rows[1:]] == [
-        ["K02", "contact", "Jörg Weiß-Schulz", "neu", "Bonn"], ["K03", "note", "Liste", "p,q", "Bonn"],
-        [added, "contact", "Ida Roth", "", "Essen"], ["K07", "note", "Eingefügt", "", "Ulm"]]
-    assert rows[3][5] == "45127"
+    rows = [[cell or "" for cell in row] for row in openpyxl.load_workbook(book).active.values]
+    assert [row[:6] for row in rows] == [
+        ROWS[0] + ["PLZ"], ["K02", "contact", "Jörg Weiß-Schulz", "neu", "Bonn", ""],
+        ["K03", "note", "Liste", "p,q", "Bonn", ""], [added, "contact", "Ida Roth", "", "Essen", "45127"],
+        ["K07", "note", "Eingefügt", "", "Ulm", ""]]
 
 
 def test_an_exception_in_the_block_leaves_the_file_as_it_was(book):
@@ -75,36 +69,21 @@ def test_an_exception_in_the_block_leaves_the_file_as_it_was(book):
     assert book.read_bytes() == before
 
 
-def test_the_text_form_carries_an_item_into_another_store(book, tmp_path):
-    with zentora_excel.open(book) as store:
-        form = str(store["K01"])
-    with zentora_excel.open(tmp_path / "Ziel.xlsx") as target:
-        copy = target.paste(form)
-        assert (copy.id, copy.text, copy["Ort"], list(copy.keywords)) == ("K01", "Anna Berg", "Köln", ["a", "b"])
-
-
-@pytest.mark.parametrize("action", [lambda store: store["K99"], lambda store: store.__delitem__("K99")])
-def test_an_unknown_id_raises_key_error(book, action):
-    with zentora_excel.open(book) as store, pytest.raises(KeyError, match="K99"):
-        action(store)
-
-
 def test_a_workbook_in_use_is_refused_naming_its_holder(book):
-    with zentora_excel.open(book) as store:
+    with zentora_excel.open(book):
         with pytest.raises(zentora_excel.Error, match="in use") as refused:
             zentora_excel.open(book, wait=0)
         assert refused.value.code == zentora_excel.Error.IN_USE
-        cli = subprocess.run([os.environ["ZENTORA_CLI"], "--wait", "0", "list", str(book)],
+        cli = subprocess.run([os.environ["ZENTORA_CLI"], "--wait", "0", "list", book],
                              capture_output=True, text=True)
         assert cli.returncode == 1 and "in use" in cli.stderr
-        assert len(store) == 3
 
 
 def entity_bomb(path):
     with zipfile.ZipFile(path) as source:
         parts = {name: source.read(name) for name in source.namelist()}
-    laughs = "".join(f'<!ENTITY l{n} "{"&l%d;" % (n - 1) * 10 if n else "lol"}">' for n in range(9))
-    parts["xl/worksheets/sheet1.xml"] = f'<?xml version="1.0"?><!DOCTYPE w [{laughs}]><w>&l8;</w>'.encode()
+    parts["xl/worksheets/sheet1.xml"] = (
+        b'<!DOCTYPE w [<!ENTITY a "lol"><!ENTITY b "&a;&a;&a;&a;">]><w>&b;</w>')
     with zipfile.ZipFile(path, "w") as target:
         for name, data in parts.items():
             target.writestr(name, data)
@@ -117,12 +96,3 @@ def test_a_hostile_file_raises_error_and_stays_unchanged(book, spoil):
     with pytest.raises(zentora_excel.Error, match="Adressbuch.xlsx") as refused:
         zentora_excel.open(book)
     assert refused.value.code == zentora_excel.Error.SPREADSHEET and book.read_bytes() == before
-
-
-def test_a_closed_store_refuses_further_use(book):
-    store = zentora_excel.open(book)
-    item = store["K01"]
-    store.close()
-    with pytest.raises(zentora_excel.Error) as refused:
-        item.text
-    assert refused.value.code == zentora_excel.Error.NOT_OPEN and store.closed
