@@ -256,7 +256,13 @@ void DefineItem(py::module_& module) {
       .def("__contains__",
            [](const Keywords& self, const std::string& word) { return self.Use().Item_KeywordHas(word); })
       .def("__eq__",
-           [](const Keywords& self, const py::object& other) { return self.List().equal(py::list(other)); })
+           [](const Keywords& self, const py::object& other) -> py::object {
+             // Equal to a list (or any iterable but a text) of the same words in the same order.
+             if (py::isinstance<py::str>(other) || !py::isinstance<py::iterable>(other)) {
+               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+             }
+             return py::bool_(self.List().equal(py::list(other)));
+           })
       .def("__repr__", [](const Keywords& self) { return py::repr(self.List()); })
       .def("append",
            [](const Keywords& self, const std::string& word) { return self.Use().Item_KeywordAdd(word); })
@@ -333,6 +339,9 @@ void DefineStore(py::module_& module) {
   module.def(
       "open",
       [](const std::filesystem::path& path, std::optional<double> wait) {
+        if (wait && !(*wait >= 0 && *wait <= 86400)) {
+          throw py::value_error("wait needs a number of seconds from 0 to 86400");
+        }
         py::gil_scoped_release release;
         return std::make_shared<StoreHandle>(path.string(), wait);
       },
