@@ -18,10 +18,10 @@
 #include "Commands.h"
 #include "ConditionFilter.h"
 #include "FieldNames.h"
-#include "HostLocationObject.h"
 #include "LoadingWatch.h"
 #include "NotificationService.h"
 #include "Output.h"
+#include "Store.h"
 #include "Transfer.h"
 #include "Version.h"
 #include "outside/Files.h"
@@ -33,6 +33,7 @@ namespace {
 
 using excel::HostItem;
 using excel::Location;
+using host::Store;
 
 constexpr char kOverview[] =
     "usage: zentora-excel [--notifications] [--dry-run] [--wait SECONDS] COMMAND BOOK ...\n"
@@ -219,89 +220,12 @@ int AcceptedOption(const Command& command, const std::string& arg) {
   return options.find(" " + arg + "= ") != std::string::npos ? 2 : 0;
 }
 
-// One opened store with the host objects a host keeps around it. The workbook stays marked as in
-// use from opening to closing; a store that is not closed explicitly (the command failed) closes
-// without saving, so the file stays as it was.
-class Store {
- public:
-  // Opens the store at `path`, waiting up to `inUseWait` (when given) for a workbook that another
-  // program or process holds; a failed opening writes nothing back.
-  Store(const std::string& path, const Location::ApplicationFactory& startApplication,
-        std::optional<std::chrono::milliseconds> inUseWait)
-      : service_(std::make_shared<host::RecordingNotificationService>()),
-        hostLocation_(std::make_shared<host::HostLocationObject>(
-            "file://" + std::filesystem::absolute(path).lexically_normal().string())),
-        location_(Location::Create([startApplication, inUseWait] {
-          auto application = startApplication();
-          if (inUseWait) application->SetInUseWait(*inUseWait);
-          return application;
-        })) {
-    host::ReplaceThreadNotificationService(service_);
-    location_->LocObject = hostLocation_;
-    try {
-      try {
-        location_->OpenLocation(path);
-      } catch (const excel::Error& error) {
-        // Another process created the missing workbook first: drop ours and open what it made.
-        if (error.code() != excel::ErrorCode::ChangedOnDisk) throw;
-        CloseWithoutSaving();
-        open_ = true;
-        location_->OpenLocation(path);
-      }
-    } catch (...) {
-      host::ReplaceThreadNotificationService(nullptr);
-      throw;
-    }
-  }
-  ~Store() {
-    if (open_) CloseWithoutSaving();
-    host::ReplaceThreadNotificationService(nullptr);
-  }
-  Store(const Store&) = delete;
-  Store& operator=(const Store&) = delete;
-
-  // Closes as a host does: Disconnect saves what loading wrote (identifiers, the text format), which
-  // for a workbook already in that form writes nothing; a failing save there is not reported.
-  void Close() {
-    open_ = false;
-    location_->Disconnect();
-  }
-  // Saves once, failing the command when the change did not reach the file, then closes.
-  void SaveAndClose() {
-    location_->Save();
-    CloseWithoutSaving();
-  }
-
-  Location& location() { return *location_; }
-  const host::RecordingNotificationService& notifications() const { return *service_; }
-
-  // The item with identifier `id`; throws naming the identifier and the book when there is none.
-  std::shared_ptr<HostItem> ItemWithID(const std::string& id, const std::string& book) {
-    auto item = location_->GetItem(id);
-    if (!item) throw NotFound("no item with ID \"" + id + "\" in " + book);
-    return item;
-  }
-
- private:
-  // Closes the workbook first, so that Disconnect finds nothing to save.
-  void CloseWithoutSaving() {
-    open_ = false;
-    if (location_->excelbook) {
-      try {
-        location_->excelbook->Close();
-      } catch (const excel::Error&) {
-        // Released below either way; nothing was written.
-      }
-      location_->excelbook.reset();
-    }
-    location_->Disconnect();
-  }
-
-  std::shared_ptr<host::RecordingNotificationService> service_;
-  std::shared_ptr<host::HostLocationObject> hostLocation_;
-  std::shared_ptr<Location> location_;
-  bool open_ = true;
-};
+// The item with identifier `id`; throws NotFound naming the identifier and the book when there is none.
+std::shared_ptr<HostItem> ItemWithID(Store& store, const std::string& id, const std::string& book) {
+  auto item = store.location().GetItem(id);
+  if (!item) throw NotFound("no item with ID \"" + id + "\" in " + book);
+  return item;
+}
 
 void RequireOperands(const Invocation& call, const Command& command) {
   const std::string help = std::string("; see ") + kProgram + " " + call.command + " --help";
@@ -397,7 +321,7 @@ void ListItems(const Invocation& call, std::ostream& out, Store& store) {
 }
 
 void ShowItem(const Invocation& call, std::ostream& out, Store& store) {
-  const auto item = store.ItemWithID(call.operands[1], call.operands[0]);
+  const auto item = ItemWithID(store, call.operands[1], call.operands[0]);
   for (const FixedField& field : FixedFields())
     out << field.name << ": " << TableCell(field.get(*item)) << '\n';
   for (std::int32_t index = 1; index <= item->Item_DataCount(); ++index) {
@@ -408,7 +332,7 @@ void ShowItem(const Invocation& call, std::ostream& out, Store& store) {
 }
 
 void GetField(const Invocation& call, std::ostream& out, Store& store) {
-  const auto item = store.ItemWithID(call.operands[1], call.operands[0]);
+  const auto item = ItemWithID(store, call.operands[1], call.operands[0]);
   const std::string& field = call.operands[2];
   if (const FixedField* fixed = FixedFieldNamed(field)) {
     out << fixed->get(*item) << '\n';
@@ -419,7 +343,7 @@ void GetField(const Invocation& call, std::ostream& out, Store& store) {
 }
 
 void SetField(const Invocation& call, Store& store) {
-  const auto item = store.ItemWithID(call.operands[1], call.operands[0]);
+  const auto item = ItemWithID(store, call.operands[1], call.operands[0]);
   const std::string& field = call.operands[2];
   const std::string& value = call.operands[3];
   if (const FixedField* fixed = FixedFieldNamed(field)) {
@@ -444,12 +368,7 @@ void SetField(const Invocation& call, Store& store) {
 }
 
 void NewItem(const Invocation& call, std::ostream& out, Store& store) {
-  Location& location = store.location();
-  const auto item = location.NewItem(true);
-  // The new identifier lives in the index only; writing it into the row keeps it when the
-  // workbook is next opened.
-  const std::string id = location.Items.KeyAt(location.Items.Count());
-  location.WriteSheet(location.RowOfID(id), "id", id);
+  const auto item = store.AddItem();
   for (const auto& [option, value] : call.options) {
     if (option == "--type") {
       item->Item_Typ(value);
@@ -460,11 +379,11 @@ void NewItem(const Invocation& call, std::ostream& out, Store& store) {
       item->Item_DataSet(value.substr(0, equals), value.substr(equals + 1));
     }
   }
-  out << id << '\n';
+  out << item->Item_ID() << '\n';
 }
 
 void DeleteItem(const Invocation& call, Store& store) {
-  auto item = store.ItemWithID(call.operands[1], call.operands[0]);
+  auto item = ItemWithID(store, call.operands[1], call.operands[0]);
   store.location().DeleteItem(item);
 }
 
@@ -630,13 +549,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (call.command == "new") NewItem(call, result, store);
     if (call.command == "delete") DeleteItem(call, store);
     if (call.command == "keywords")
-      KeywordsCommand(call, result, err, *store.ItemWithID(call.operands[1], book));
-    if (call.command == "log") LogCommand(call, result, *store.ItemWithID(call.operands[1], book));
-    if (call.command == "view") ViewCommand(*store.ItemWithID(call.operands[1], book));
+      KeywordsCommand(call, result, err, *ItemWithID(store, call.operands[1], book));
+    if (call.command == "log") LogCommand(call, result, *ItemWithID(store, call.operands[1], book));
+    if (call.command == "view") ViewCommand(*ItemWithID(store, call.operands[1], book));
     if (call.command == "rating") {
-      RatingCommand(call, result, store.location(), *store.ItemWithID(call.operands[1], book));
+      RatingCommand(call, result, store.location(), *ItemWithID(store, call.operands[1], book));
     }
-    if (call.command == "text") TextCommand(call, result, *store.ItemWithID(call.operands[1], book));
+    if (call.command == "text") TextCommand(call, result, *ItemWithID(store, call.operands[1], book));
     if (call.command == "export") {
       ExportItems(store.location(), {call.operands.begin() + 1, call.operands.end()}, book, result);
     }

@@ -9,35 +9,6 @@
 namespace zentora::cli {
 namespace {
 
-using excel::HostItem;
-
-const FixedField kFixedFields[] = {
-    {"id", [](HostItem& item) { return item.Item_ID(); },
-     [](HostItem& item, const std::string& v) { item.Item_ID(v); }},
-    {"type", [](HostItem& item) { return item.Item_Typ(); },
-     [](HostItem& item, const std::string& v) { item.Item_Typ(v); }},
-    {"text", [](HostItem& item) { return item.Item_Text(); },
-     [](HostItem& item, const std::string& v) { item.Item_Text(v); }},
-    {"datum", [](HostItem& item) { return item.Item_Datum(); },
-     [](HostItem& item, const std::string& v) { item.Item_Datum(v); }},
-    {"keywords", [](HostItem& item) { return item.Item_Keywords(); },
-     [](HostItem& item, const std::string& v) { item.Item_Keywords(v); }},
-    {"log", [](HostItem& item) { return item.Item_LogString(); },
-     [](HostItem& item, const std::string& v) { item.Item_LogString(v); }},
-    {"owner", [](HostItem& item) { return item.Item_Owner(); },
-     [](HostItem& item, const std::string& v) { item.Item_Owner(v); }},
-    {"access", [](HostItem& item) { return item.Item_Access(); },
-     [](HostItem& item, const std::string& v) { item.Item_Access(v); }},
-    {"evalcount", [](HostItem& item) { return excel::DecimalText(item.Item_EvalCount()); }, nullptr},
-    {"filesize",
-     [](HostItem& item) { return excel::DecimalText(static_cast<std::int64_t>(item.Item_FileSize())); },
-     nullptr},
-    {"eval", [](HostItem& item) { return item.Item_EvalString(); }, nullptr},
-    {"evalall", [](HostItem& item) { return excel::DecimalText(item.Item_EvalAll()); }, nullptr},
-    {"source", [](HostItem& item) { return item.Item_Source(); },
-     [](HostItem& item, const std::string& v) { item.Item_Source(v); }},
-};
-
 // Edits (insert, delete, replace one byte) that turn `a` into `b`, in O(|a| |b|) time and O(|b|) room.
 std::size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<std::size_t> previous(b.size() + 1);
@@ -55,16 +26,6 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
-
-std::span<const FixedField> FixedFields() { return kFixedFields; }
-
-const FixedField* FixedFieldNamed(std::string_view name) {
-  const std::string lower = excel::AsciiLower(std::string(name));
-  for (const FixedField& field : kFixedFields) {
-    if (field.name == lower) return &field;
-  }
-  return nullptr;
-}
 
 std::string DataFieldName(const std::string& name) { return name.starts_with('$') ? name.substr(1) : name; }
 

@@ -11,22 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "FixedFields.h"
 #include "location/Location.h"
 
 namespace zentora::cli {
 
-// A fixed field and the item members behind it; `set` is nullptr for a field the item only reports.
-struct FixedField {
-  std::string_view name;
-  std::string (*get)(excel::HostItem& item);
-  void (*set)(excel::HostItem& item, const std::string& value);
-};
-
-// Every fixed field, in the order `show` prints them.
-std::span<const FixedField> FixedFields();
-
-// The fixed field that `name` names in any letter case; nullptr for a data field name or a "$" name.
-const FixedField* FixedFieldNamed(std::string_view name);
+using host::FixedField;
+using host::FixedFieldNamed;
+using host::FixedFields;
 
 // The data field a FIELD argument names: the argument without a leading "$".
 std::string DataFieldName(const std::string& name);

@@ -1,0 +1,98 @@
+# The Python module on workbooks written by openpyxl: reading, every kind of change and its
+# notification, saving on a normal exit and discarding on an exception, and the failures.
+import os
+import subprocess
+import zipfile
+
+import openpyxl
+import pytest
+import zentora_excel
+
+ROWS = [["ID", "TYPE", "TEXT", "KEYWORDS", "Ort"], ["K01", "contact", "Anna Berg", "a,b", "Köln"],
+        ["K02", "contact", "Jörg Weiß", "", "München"], ["K03", "note", "Liste", "x", "Bonn"]]
+
+
+@pytest.fixture
+def book(tmp_path):
+    sheet_book = openpyxl.Workbook()
+    for row in ROWS:
+        sheet_book.active.append(row)
+    sheet_book.save(tmp_path / "Adressbuch.xlsx")
+    return tmp_path / "Adressbuch.xlsx"
+
+
+def test_items_read_in_row_order_and_travel_as_text_forms(book, tmp_path):
+    with zentora_excel.open(book) as store:
+        assert [(item.id, item.type, item.text) for item in store] == [tuple(row[:3]) for row in ROWS[1:]]
+        item = store["k01"]
+        assert (len(store), item["Ort"], "Ort" in item, "Land" in item, list(item), item.evalall) == (
+            3, "Köln", True, False, ["Ort"], -1)
+        assert (list(item.keywords), item.keywords[-1], "b" in item.keywords) == (["a", "b"], "b", True)
+        for failing in (lambda: item["Land"], lambda: store["K99"], lambda: store.__delitem__("K99")):
+            pytest.raises(KeyError, failing)
+        form = str(item)
+    with pytest.raises(zentora_excel.Error) as refused:
+        item.text
+    assert refused.value.code == zentora_excel.Error.NOT_OPEN
+    with zentora_excel.open(tmp_path / "Ziel.xlsx") as target:
+        copy = target.paste(form)
+        assert (copy.id, copy.text, copy["Ort"], copy.keywords) == ("K01", "Anna Berg", "Köln", ["a", "b"])
+
+
+def test_changes_are_notified_and_saved_on_a_normal_exit(book):
+    heard = []
+    with zentora_excel.open(book) as store:
+        store.on_change(lambda code, text, item: heard.append((code, text, item.id if item else None)))
+        store["K02"].text = "Jörg Weiß-Schulz"
+        store["K02"]["Ort"] = "Bonn"
+        store["K02"].keywords.append("neu")
+        store["K01"].keywords.remove("a")
+        store["K03"].keywords = ["p", "q"]
+        added = store.new(type="contact", text="Ida Roth", Ort="Essen", PLZ=45127).id
+        del store["K01"]
+        store.paste("ID=K07|Type=note|Text=Eingefügt|DataOrt=Ulm")
+        pytest.raises(ValueError, store["K02"].keywords.remove, "fehlt")
+    assert heard[:4] == [(3, "Jörg Weiß-Schulz", "K02"), (7, "", "K02"), (8, "neu", "K02"), (9, "a", "K01")]
+    assert (38, "", "K01") in heard and any(code == 37 for code, _, _ in heard)
+    rows = [[cell or "" for cell in row] for row in openpyxl.load_workbook(book).active.values]
+    assert [row[:6] for row in rows] == [
+        ROWS[0] + ["PLZ"], ["K02", "contact", "Jörg Weiß-Schulz", "neu", "Bonn", ""],
+        ["K03", "note", "Liste", "p,q", "Bonn", ""], [added, "contact", "Ida Roth", "", "Essen", "45127"],
+        ["K07", "note", "Eingefügt", "", "Ulm", ""]]
+
+
+def test_an_exception_in_the_block_leaves_the_file_as_it_was(book):
+    before = book.read_bytes()
+    with pytest.raises(RuntimeError), zentora_excel.open(book) as store:
+        store["K01"].text = "geändert"
+        raise RuntimeError("abandon")
+    assert book.read_bytes() == before
+
+
+def test_a_workbook_in_use_is_refused_naming_its_holder(book):
+    with zentora_excel.open(book):
+        with pytest.raises(zentora_excel.Error, match="in use") as refused:
+            zentora_excel.open(book, wait=0)
+        assert refused.value.code == zentora_excel.Error.IN_USE
+        cli = subprocess.run([os.environ["ZENTORA_CLI"], "--wait", "0", "list", book],
+                             capture_output=True, text=True)
+        assert cli.returncode == 1 and "in use" in cli.stderr
+
+
+def entity_bomb(path):
+    with zipfile.ZipFile(path) as source:
+        parts = {name: source.read(name) for name in source.namelist()}
+    parts["xl/worksheets/sheet1.xml"] = (
+        b'<!DOCTYPE w [<!ENTITY a "lol"><!ENTITY b "&a;&a;&a;&a;">]><w>&b;</w>')
+    with zipfile.ZipFile(path, "w") as target:
+        for name, data in parts.items():
+            target.writestr(name, data)
+
+
+@pytest.mark.parametrize("spoil", [entity_bomb, lambda path: path.write_bytes(b"PK\3\4" + b"\0" * 200)])
+def test_a_hostile_file_raises_error_and_stays_unchanged(book, spoil):
+    spoil(book)
+    before = book.read_bytes()
+    with pytest.raises(zentora_excel.Error, match="Adressbuch.xlsx") as refused:
+        zentora_excel.open(book)
+    assert refused.value.code == zentora_excel.Error.SPREADSHEET and book.read_bytes() == before
