@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds the Debian packages with cpack, unpacks them into a temporary root and checks that the
+# files land where find_package, pkg-config and man look, that every declared dependency is a
+# Debian package, that the man page is clean roff naming every command and option of --help, and
+# that the unpacked zentora-excel runs.
+# Environment: ZENTORA_BUILD (the build tree), ZENTORA_SOURCE, CXX.
+set -euo pipefail
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+root=$work/root
+fail() { echo "$*"; exit 1; }
+
+cpack -G DEB --config "$ZENTORA_BUILD/CPackConfig.cmake" -B "$work/out" >/dev/null
+packages=("$work"/out/*.deb)
+[ ${#packages[@]} -eq 2 ] || fail "cpack made ${#packages[@]} packages, not zentora-excel and zentora-excel-dev"
+own=()
+for deb in "${packages[@]}"; do
+  own+=("$(dpkg-deb -f "$deb" Package)")
+  dpkg-deb -x "$deb" "$root"
+done
+
+for deb in "${packages[@]}"; do
+  # "a (>= 1), b | c" -> one name per line
+  dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/[[:space:]]//g' | grep -v '^$' |
+    while read -r name; do
+      [[ " ${own[*]} " == *" $name "* ]] && continue
+      dpkg-query -W "$name" >/dev/null 2>&1 || apt-cache show "$name" >/dev/null 2>&1 ||
+        fail "$(basename "$deb") depends on $name, which is no Debian package"
+    done
+done
+
+# find_package: configuring the outside project against the unpacked /usr finds the package and
+# every file its targets name.
+cmake -S "$ZENTORA_SOURCE/tests/packaging/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$root/usr" \
+  -DCMAKE_CXX_COMPILER="$CXX" >/dev/null || fail "find_package(ZentoraExcel) fails on the unpacked package"
+libdir=$(PKG_CONFIG_PATH=$root/usr/lib/pkgconfig pkg-config --variable=libdir zentora-excel)
+[ -f "$libdir/libzentora_excel.a" ] || fail "zentora-excel.pc names $libdir, which has no libzentora_excel.a"
+
+page=$(MANPATH=$root/usr/share/man man -w zentora-excel) || fail "man does not find zentora-excel"
+if command -v groff >/dev/null; then
+  warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+  [ -z "$warnings" ] || fail "groff warns about the man page: $warnings"
+fi
+
+program=$root/usr/bin/zentora-excel
+"$program" --version | grep -qx 'zentora-excel [0-9.]*' || fail "the unpacked zentora-excel --version does not run"
+# Each command and option of the overview has its entry in the man page.
+help=$("$program" --help)
+for command in $(sed -n '/^commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p' <<<"$help"); do
+  grep -q "^\.BI \"$command " "$page" || fail "the man page has no entry for the command $command"
+done
+for option in $(sed -n '/^options:/,/^$/s/^  \(--[a-z-]\+\).*/\1/p' <<<"$help"); do
+  grep -qF "${option//-/\\-}" "$page" || fail "the man page does not explain the option $option"
+done
+echo "packages ${own[*]}: files in place, dependencies known, man page clean, --version runs"
