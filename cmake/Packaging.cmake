@@ -32,8 +32,8 @@ install(TARGETS ZentoraExcel
 install(TARGETS zentora-excel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${PROJECT_SOURCE_DIR}/tools/zentora-excel/zentora-excel.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
-# The Python module (option ZENTORA_BUILD_PYTHON, target zentora_excel's Python binding) installs
-# into Debian's Python as its own component and package; its install() and CPack lines go here.
+# The Python module (option ZENTORA_BUILD_PYTHON) goes here: its install() into Debian's Python
+# as a component "python", which joins CPACK_COMPONENTS_ALL below as a package of its own.
 
 # Public headers keep the source tree's layout under include/zentora, so that they include each
 # other by relative paths that hold in both trees. Helpers inside internal/ stay private, except the
@@ -92,7 +92,7 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION utils)
 # The command line's and libZentoraExcel.so's library packages, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
 string(CONCAT CPACK_DEBIAN_RUNTIME_DESCRIPTION
-  "Keeps the records of a store in an .xlsx workbook\n"
+  "command line for the records of a store kept in an .xlsx workbook\n"
   "zentora-excel lists, reads, changes, adds, deletes, exports and imports the records of\n"
   "a store kept in an .xlsx workbook, one row per record with the headings in row 1,\n"
   "through the ZentoraExcel component. Parts of the workbook it does not change are\n"
@@ -105,7 +105,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
   "libzip-dev, libexpat1-dev, libpugixml-dev, libicu-dev, zlib1g-dev, pkg-config")
 string(CONCAT CPACK_DEBIAN_DEV_DESCRIPTION
-  "ZentoraExcel component, spreadsheet engine and host library (development files)\n"
+  "ZentoraExcel component, spreadsheet engine and host library - development files\n"
   "Headers, static libraries, a CMake package (find_package(ZentoraExcel)) and a pkg-config\n"
   "file (zentora-excel) for programs that keep records in .xlsx workbooks through the\n"
   "ZentoraExcel component or use its spreadsheet engine directly.")
