@@ -21,7 +21,7 @@ done
 
 for deb in "${packages[@]}"; do
   # "a (>= 1), b | c" -> one name per line
-  dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/[[:space:]]//g' | grep -v '^$' |
+  dpkg-deb -f "$deb" Depends | tr ',|' '\n' | sed 's/(.*)//; s/[[:space:]]//g' | grep -v '^$' |
     while read -r name; do
       [[ " ${own[*]} " == *" $name "* ]] && continue
       dpkg-query -W "$name" >/dev/null 2>&1 || apt-cache show "$name" >/dev/null 2>&1 ||
@@ -43,10 +43,13 @@ if command -v groff >/dev/null; then
 fi
 
 program=$root/usr/bin/zentora-excel
-"$program" --version | grep -qx 'zentora-excel [0-9.]*' || fail "the unpacked zentora-excel --version does not run"
+version=$("$program" --version) || fail "the unpacked zentora-excel --version fails"
+grep -qx 'zentora-excel [0-9.]*' <<<"$version" || fail "zentora-excel --version printed: $version"
 # Each command and option of the overview has its entry in the man page.
 help=$("$program" --help)
-for command in $(sed -n '/^commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p' <<<"$help"); do
+commands=$(sed -n '/^commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p' <<<"$help")
+[ "$(wc -w <<<"$commands")" -ge 10 ] || fail "zentora-excel --help lists no commands: $help"
+for command in $commands; do
   grep -q "^\.BI \"$command " "$page" || fail "the man page has no entry for the command $command"
 done
 for option in $(sed -n '/^options:/,/^$/s/^  \(--[a-z-]\+\).*/\1/p' <<<"$help"); do
