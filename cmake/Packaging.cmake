@@ -74,11 +74,11 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/zentora-excel.pc.in ${PROJECT_BINARY_DI
 install(FILES ${PROJECT_BINARY_DIR}/zentora-excel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT dev)
 
-# cpack -G DEB: zentora-excel and zentora-excel-dev.
+# cpack -G DEB: zentora-excel and zentora-excel-dev. The first line of each description is the
+# package's synopsis.
 set(CPACK_PACKAGE_NAME zentora-excel)
 set(CPACK_PACKAGE_VENDOR "ZentoraExcel developers")
 set(CPACK_PACKAGE_CONTACT "ZentoraExcel developers <zentora-excel@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Keeps the records of a store in an .xlsx workbook")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL runtime dev)
