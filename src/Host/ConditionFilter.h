@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "outside/Host.h"
-#include "outside/HostItem.h"
+#include "../Connectors/Excel/outside/Host.h"
+#include "../Connectors/Excel/outside/HostItem.h"
 
 namespace zentora::host {
 

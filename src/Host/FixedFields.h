@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "outside/HostItem.h"
+#include "../Connectors/Excel/outside/HostItem.h"
 
 namespace zentora::host {
 

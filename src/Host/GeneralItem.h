@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "outside/HostItem.h"
+#include "../Connectors/Excel/outside/HostItem.h"
 
 namespace zentora::host {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "outside/Host.h"
+#include "../Connectors/Excel/outside/Host.h"
 
 namespace zentora::host {
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "../Connectors/Excel/outside/Host.h"
+#include "../Connectors/Excel/outside/HostItem.h"
 #include "ConditionFilter.h"
-#include "outside/Host.h"
-#include "outside/HostItem.h"
 
 namespace zentora::host {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "outside/Host.h"
+#include "../Connectors/Excel/outside/Host.h"
 
 namespace zentora::host {
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "../Connectors/Excel/location/Location.h"
 #include "HostLocationObject.h"
 #include "NotificationService.h"
-#include "location/Location.h"
 
 namespace zentora::host {
 

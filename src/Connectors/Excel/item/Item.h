@@ -17,8 +17,8 @@
 #include <memory>
 #include <string>
 
-#include "outside/Host.h"
-#include "outside/HostItem.h"
+#include "../outside/Host.h"
+#include "../outside/HostItem.h"
 
 namespace zentora::excel {
 

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "outside/Host.h"
-#include "outside/HostItem.h"
-#include "outside/Spreadsheet.h"
-#include "text/KeyedCollection.h"
+#include "../outside/Host.h"
+#include "../outside/HostItem.h"
+#include "../outside/Spreadsheet.h"
+#include "../text/KeyedCollection.h"
 
 namespace zentora::excel {
 

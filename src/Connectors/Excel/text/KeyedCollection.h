@@ -19,9 +19,9 @@
 #include <utility>
 #include <vector>
 
-#include "Error.h"
-#include "text/internal/CaseFolding.h"
-#include "text/internal/KeyTable.h"
+#include "../Error.h"
+#include "internal/CaseFolding.h"
+#include "internal/KeyTable.h"
 
 namespace zentora::excel {
 

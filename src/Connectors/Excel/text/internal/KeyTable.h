@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "text/internal/CaseFolding.h"
+#include "CaseFolding.h"
 
 namespace zentora::excel::detail {
 
