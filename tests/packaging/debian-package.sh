@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian packages (the Python module's too when it is built) with cpack, unpacks them
 # into a temporary root and checks that the files land where find_package, pkg-config, man and
-# Python look, that every declared dependency is a Debian package, that the man page is clean roff naming every command and option of --help, and
-# that the unpacked zentora-excel runs.
+# Python look, that every declared dependency is a Debian package, that the man page is clean
+# roff naming every command and option of --help, and that the unpacked zentora-excel runs.
 # Environment: ZENTORA_BUILD (the build tree), ZENTORA_SOURCE, CXX.
 set -euo pipefail
 work=$(mktemp -d)
