@@ -14,16 +14,14 @@ constexpr const char* kCreated = "20110302143015";
 constexpr const char* kChanged = "20110303090000";
 constexpr const char* kViewed = "20110304100000";
 
-TEST(LogReaders, TakeTheFieldsApart) {
+TEST(LogReaders, TakeTheFieldsApartMissingOnesEmptyOrZeroAndCountsWithin32Bits) {
   const std::string log = std::string(kCreated) + "," + kChanged + "*4," + kViewed + "*2";
   EXPECT_EQ(LogCreationStamp(log), kCreated);
   EXPECT_EQ(LogModifyStamp(log), kChanged);
   EXPECT_EQ(LogModifyCountOf(log), 4);
   EXPECT_EQ(LogViewStamp(log), kViewed);
   EXPECT_EQ(LogViewCountOf(log), 2);
-}
-
-TEST(LogReaders, MissingPartsReadAsEmptyOrZero) {
+  // Missing parts read as empty or zero.
   EXPECT_EQ(LogCreationStamp("C"), "C");
   EXPECT_EQ(LogModifyStamp("C"), "");
   EXPECT_EQ(LogModifyCountOf("C"), 0);
@@ -32,9 +30,6 @@ TEST(LogReaders, MissingPartsReadAsEmptyOrZero) {
   EXPECT_EQ(LogViewCountOf("C,M*1,V*x"), 0);
   EXPECT_EQ(LogViewCountOf("C,M*1,V* 2.5"), 2) << "halves round to even";
   EXPECT_EQ(LogModifyCountOf("-Datensatz nicht mehr vorhanden-"), 0);
-}
-
-TEST(LogReaders, CountBeyondThirtyTwoBitsIsAnOverflow) {
   ExpectError([] { LogModifyCountOf("C,M*2147483648"); }, ErrorCode::Overflow, "2147483648");
 }
 
