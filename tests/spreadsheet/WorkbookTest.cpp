@@ -177,12 +177,12 @@ TEST(CellTextReading, PrefixedElementsAreReadAndWrittenWithTheirPrefix) {
   Parts parts = WorkbookParts("");
   PartOf(parts, "xl/worksheets/sheet1.xml") =
       std::string("<x:worksheet xmlns:x=\"") + testing::kMainNamespace +
-      "\"><x:sheetData><x:row r=\"3\"><x:c r=\"A3\" s=\"1\"><x:v>46361</x:v></x:c><x:c r=\"B3\" "
-      "t=\"inlineStr\"><x:is><x:t>prefixed</x:t></x:is></x:c></x:row></x:sheetData></x:worksheet>";
+      R"("><x:sheetData><x:row r="3"><x:c r="A3" s="1"><x:v>46361</x:v></x:c><x:c r="B3" t="inlineStr">)"
+      R"(<x:is><x:t>prefixed</x:t></x:is></x:c></x:row></x:sheetData></x:worksheet>)";
   PartOf(parts, "xl/styles.xml") =
       std::string("<x:styleSheet xmlns:x=\"") + testing::kMainNamespace +
-      "\"><x:numFmts><x:numFmt numFmtId=\"164\" formatCode=\"dd/mm/yyyy\"/>"
-      "</x:numFmts><x:cellXfs><x:xf/><x:xf numFmtId=\"164\"/></x:cellXfs></x:styleSheet>";
+      R"("><x:numFmts><x:numFmt numFmtId="164" formatCode="dd/mm/yyyy"/></x:numFmts><x:cellXfs><x:xf/>)"
+      R"(<x:xf numFmtId="164"/></x:cellXfs></x:styleSheet>)";
   auto book = OpenParts(parts);
   EXPECT_EQ(book->FirstSheet().CellText(3, 1), "05.12.2026");
   EXPECT_EQ(book->FirstSheet().CellText(3, 2), "prefixed");
@@ -342,17 +342,16 @@ TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled
   Parts parts = WorkbookParts(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>second part</t></is></c></row>)");
   PartOf(parts, "xl/workbook.xml") =
       std::string("<workbook xmlns=\"") + testing::kMainNamespace +
-      "\" xmlns:rel=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
-      "<sheet name=\"Front\" sheetId=\"7\" rel:id=\"rId7\"/><sheet name=\"Data\" sheetId=\"1\" "
-      "rel:id=\"rId1\"/>"
-      "</sheets></workbook>";
+      R"(" xmlns:rel="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)"
+      R"(<sheet name="Front" sheetId="7" rel:id="rId7"/><sheet name="Data" sheetId="1" rel:id="rId1"/>)"
+      R"(</sheets></workbook>)";
   AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId7", "worksheet",
                   "/xl/worksheets/front%20sheet%2B%2b%zz.xml");
   AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId8", "hyperlink", "https://example.com/a%20b");
   PartOf(parts, "xl/worksheets/front sheet++%zz.xml") =
       std::string("<worksheet xmlns=\"") + testing::kMainNamespace +
-      "\"><sheetData><row r=\"1\"><c r=\"A1\" "
-      "t=\"inlineStr\"><is><t>front</t></is></c></row></sheetData></worksheet>";
+      R"("><sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>front</t></is></c></row></sheetData>)"
+      R"(</worksheet>)";
   auto workbook = OpenParts(parts);
   EXPECT_EQ(workbook->SheetAt(0).name, "Front");
   EXPECT_EQ(workbook->SheetAt(0).partName, "xl/worksheets/front sheet++%zz.xml");
