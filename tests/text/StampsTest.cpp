@@ -21,6 +21,8 @@ TEST(NowStamp, FormatsTheLocalTimeAsFourteenDigits) {
 }
 
 TEST(NormalizeStamp, ReadsTheNotationsFoundInWorkbooksAndPassesOtherTexts) {
+  // A time alone is read as the day part; other texts pass or are read as far as they go, never
+  // failing; the ninth character counts code points.
   const std::pair<const char*, const char*> notations[] = {
       {"20110302143015", "20110302143015"},
       {"20110302-143015", "20110302143015"},
@@ -28,18 +30,17 @@ TEST(NormalizeStamp, ReadsTheNotationsFoundInWorkbooksAndPassesOtherTexts) {
       {"2.3.11 8:05", "20110302080500"},
       {"02/03/2011 14:30", "20110302143000"},
       {"1.2.2010", "20100201000000"},
-      {"14:30", "00000014000000"},  // a time alone is read as the day part
+      {"14:30", "00000014000000"},
       {"1.1.30", "19300101000000"},
       {"1.1.29", "20290101000000"},
       {"1.1.0", "00000101000000"},
       {"1.1.100", "01000101000000"},
-      // Other texts pass or are read as far as they go, never failing.
       {"", ""},
       {"gestern", "gestern"},
       {"x.y.z a:b:c", "00000000000000"},
       {"1e999.2.2010", "20100200000000"},
       {"-1.2.2010", "201002-01000000"},
-      {"ä1234567-x", "ä1234567x"},  // the ninth character counts code points
+      {"ä1234567-x", "ä1234567x"},
   };
   for (const auto& [text, stamp] : notations) EXPECT_EQ(NormalizeStamp(text), stamp) << text;
 }
