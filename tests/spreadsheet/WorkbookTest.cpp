@@ -49,24 +49,15 @@ std::vector<std::string> AwkwardTexts() {
   return texts;
 }
 
-TEST(CellText, GeneratedTextsSurviveSaveAndReopenUpToTheLastCell) {
+TEST(CellText, GeneratedTextsSurviveSaveAndReopenUpToTheLastCellAndBadOnesAreRefused) {
   auto workbook = Workbook::CreateEmpty();
   EXPECT_EQ(workbook->SheetAt(0).name, "Tabelle1");
+  Worksheet& sheet = workbook->FirstSheet();
   const std::vector<std::string> texts = AwkwardTexts();
   for (std::size_t i = 0; i < texts.size(); ++i)
-    workbook->FirstSheet().SetCellText(static_cast<std::uint32_t>(i + 1), 2, texts[i]);
-  workbook->FirstSheet().SetCellText(kMaxRows, kMaxColumns, "last");
-  const std::string bytes = workbook->SaveToBytes();
-  ExpectPieces(Sheet1(bytes), {"_x000D_", "_x005F_x0041_"}, {"&#"});
-  auto reopened = Workbook::OpenBytes(bytes, "reopened.xlsx");
-  for (std::size_t i = 0; i < texts.size(); ++i)
-    EXPECT_EQ(reopened->FirstSheet().CellText(static_cast<std::uint32_t>(i + 1), 2), texts[i]) << i;
-  EXPECT_EQ(reopened->FirstSheet().CellText(kMaxRows, kMaxColumns), "last");
-}
-
-TEST(CellText, TooLongInvalidOrOutsideTheSheetIsRefusedAndTheCellKept) {
-  auto workbook = Workbook::CreateEmpty();
-  Worksheet& sheet = workbook->FirstSheet();
+    sheet.SetCellText(static_cast<std::uint32_t>(i + 1), 2, texts[i]);
+  sheet.SetCellText(kMaxRows, kMaxColumns, "last");
+  // Too long, not UTF-8 or outside the sheet is refused and the cell kept.
   sheet.SetCellText(1, 1, "before");
   sheet.SetCellText(2, 1, std::string(32767, 'x'));
   std::string emoji;
@@ -74,8 +65,14 @@ TEST(CellText, TooLongInvalidOrOutsideTheSheetIsRefusedAndTheCellKept) {
   for (const std::string& text : {std::string(32768, 'x'), emoji, std::string("bad \xC3")})
     ExpectError(ErrorCode::InvalidArgument, "cell (1, 1)", [&] { sheet.SetCellText(1, 1, text); });
   ExpectError(ErrorCode::OutOfRange, "(1048577, 1)", [&] { sheet.SetCellText(kMaxRows + 1, 1, "x"); });
-  EXPECT_EQ(sheet.CellText(1, 1), "before");
-  EXPECT_EQ(sheet.CellText(2, 1).size(), 32767u);
+  const std::string bytes = workbook->SaveToBytes();
+  ExpectPieces(Sheet1(bytes), {"_x000D_", "_x005F_x0041_"}, {"&#"});
+  auto reopened = Workbook::OpenBytes(bytes, "reopened.xlsx");
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    EXPECT_EQ(reopened->FirstSheet().CellText(static_cast<std::uint32_t>(i + 1), 2), texts[i]) << i;
+  EXPECT_EQ(reopened->FirstSheet().CellText(kMaxRows, kMaxColumns), "last");
+  EXPECT_EQ(reopened->FirstSheet().CellText(1, 1), "before");
+  EXPECT_EQ(reopened->FirstSheet().CellText(2, 1).size(), 32767u);
 }
 
 TEST(CellText, WritingOverAFormulaReplacesItAndDropsTheCalculationChain) {
