@@ -1,7 +1,6 @@
 // Damaged and hostile workbooks, all generated here: each must give a clear
 // error naming the file and the reason, within bounded memory and time.
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include "Spreadsheet/Error.h"
 #include "Spreadsheet/workbook/Workbook.h"
@@ -91,28 +90,16 @@ TEST(HostilePackage, CorruptCompressedDataIsCaught) {
 }
 
 TEST(HostilePackage, EncryptedEntriesAreRefused) {
-  std::string plain = PackageBytes(WorkbookParts(""));
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_buffer_create(plain.data(), plain.size(), 0, &error);
-  zip_source_keep(source);
-  zip_t* archive = zip_open_from_source(source, 0, &error);
-  ASSERT_NE(archive, nullptr);
-  zip_int64_t index = zip_name_locate(archive, "xl/workbook.xml", 0);
-  if (zip_file_set_encryption(archive, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, "secret") != 0) {
-    zip_discard(archive);
-    zip_source_free(source);
-    GTEST_SKIP() << "this libzip cannot encrypt entries";
+  // Marks the workbook part as encrypted (bit 0 of the general purpose flags) in both of its headers.
+  std::string bytes = PackageBytes(WorkbookParts(""));
+  for (std::size_t at = bytes.find("xl/workbook.xml"); at != std::string::npos;
+       at = bytes.find("xl/workbook.xml", at + 1)) {
+    if (at >= 30 && bytes.compare(at - 30, 4, "PK\3\4") == 0)
+      bytes[at - 24] = static_cast<char>(bytes[at - 24] | 1);
+    if (at >= 46 && bytes.compare(at - 46, 4, "PK\1\2") == 0)
+      bytes[at - 38] = static_cast<char>(bytes[at - 38] | 1);
   }
-  ASSERT_EQ(zip_close(archive), 0);
-  zip_stat_t stat;
-  zip_source_stat(source, &stat);
-  zip_source_open(source);
-  std::string encrypted(static_cast<std::size_t>(stat.size), '\0');
-  zip_source_read(source, encrypted.data(), stat.size);
-  zip_source_close(source);
-  zip_source_free(source);
-  ExpectRefused(encrypted, ErrorCode::NotAWorkbook, "xl/workbook.xml is encrypted");
+  ExpectRefused(bytes, ErrorCode::NotAWorkbook, "xl/workbook.xml is encrypted");
 }
 
 TEST(HostilePackage, BombsHitThePartAndPackageRatios) {

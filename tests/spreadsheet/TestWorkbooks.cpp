@@ -19,9 +19,9 @@ Parts WorkbookParts(const std::string& sheetData, const std::string& sharedStrin
       std::string(" xmlns=\"") + kMainNamespace +
       "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
   std::string types =
-      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>";
+      R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+      R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+      R"(<Default Extension="xml" ContentType="application/xml"/>)";
   for (const auto& [part, type] :
        std::vector<std::pair<std::string, std::string>>{{"workbook", "sheet.main"},
                                                         {"worksheets/sheet1", "worksheet"},
@@ -45,18 +45,14 @@ Parts WorkbookParts(const std::string& sheetData, const std::string& sharedStrin
                                        sheetData + "</sheetData>" + afterSheetData + "</worksheet>"},
       {"xl/styles.xml",
        declaration + "<styleSheet" + main + numberFormats +
-           "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font>"
-           "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
-           "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
-           "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
-           "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
-           "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
-           "borderId=\"0\"/></cellStyleXfs>"
-           "<cellXfs>" +
+           R"(<fonts count="2"><font><sz val="11"/><name val="Calibri"/></font><font><b/><sz val="11"/>)"
+           R"(<name val="Calibri"/></font></fonts><fills count="2"><fill><patternFill patternType="none"/>)"
+           R"(</fill><fill><patternFill patternType="gray125"/></fill></fills><borders count="1"><border>)"
+           R"(<left/><right/><top/><bottom/><diagonal/></border></borders><cellStyleXfs count="1">)"
+           R"(<xf numFmtId="0" fontId="0" fillId="0" borderId="0"/></cellStyleXfs><cellXfs>)" +
            formats +
-           "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" "
-           "builtinId=\"0\"/></cellStyles>"
-           "</styleSheet>"},
+           R"(</cellXfs><cellStyles count="1"><cellStyle name="Normal" xfId="0" builtinId="0"/></cellStyles>)"
+           R"(</styleSheet>)"},
       {"xl/sharedStrings.xml", declaration + "<sst" + main + sharedStrings + "</sst>"}};
   AddRelationship(parts, "_rels/.rels", "rId1", "officeDocument", "xl/workbook.xml");
   AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId1", "worksheet", "worksheets/sheet1.xml");
@@ -82,9 +78,8 @@ void AddRelationship(Parts& parts, const std::string& relsPart, const std::strin
                      const std::string& type, const std::string& target) {
   std::string& rels = PartOf(parts, relsPart);
   if (rels.empty()) {
-    rels =
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "</Relationships>";
+    rels = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+           R"(</Relationships>)";
   }
   InsertBefore(rels, "</Relationships>",
                "<Relationship Id=\"" + id +

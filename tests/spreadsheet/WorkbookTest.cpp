@@ -49,24 +49,15 @@ std::vector<std::string> AwkwardTexts() {
   return texts;
 }
 
-TEST(CellText, GeneratedTextsSurviveSaveAndReopenUpToTheLastCell) {
+TEST(CellText, GeneratedTextsSurviveSaveAndReopenUpToTheLastCellAndBadOnesAreRefused) {
   auto workbook = Workbook::CreateEmpty();
   EXPECT_EQ(workbook->SheetAt(0).name, "Tabelle1");
+  Worksheet& sheet = workbook->FirstSheet();
   const std::vector<std::string> texts = AwkwardTexts();
   for (std::size_t i = 0; i < texts.size(); ++i)
-    workbook->FirstSheet().SetCellText(static_cast<std::uint32_t>(i + 1), 2, texts[i]);
-  workbook->FirstSheet().SetCellText(kMaxRows, kMaxColumns, "last");
-  const std::string bytes = workbook->SaveToBytes();
-  ExpectPieces(Sheet1(bytes), {"_x000D_", "_x005F_x0041_"}, {"&#"});
-  auto reopened = Workbook::OpenBytes(bytes, "reopened.xlsx");
-  for (std::size_t i = 0; i < texts.size(); ++i)
-    EXPECT_EQ(reopened->FirstSheet().CellText(static_cast<std::uint32_t>(i + 1), 2), texts[i]) << i;
-  EXPECT_EQ(reopened->FirstSheet().CellText(kMaxRows, kMaxColumns), "last");
-}
-
-TEST(CellText, TooLongInvalidOrOutsideTheSheetIsRefusedAndTheCellKept) {
-  auto workbook = Workbook::CreateEmpty();
-  Worksheet& sheet = workbook->FirstSheet();
+    sheet.SetCellText(static_cast<std::uint32_t>(i + 1), 2, texts[i]);
+  sheet.SetCellText(kMaxRows, kMaxColumns, "last");
+  // Too long, not UTF-8 or outside the sheet is refused and the cell kept.
   sheet.SetCellText(1, 1, "before");
   sheet.SetCellText(2, 1, std::string(32767, 'x'));
   std::string emoji;
@@ -74,8 +65,14 @@ TEST(CellText, TooLongInvalidOrOutsideTheSheetIsRefusedAndTheCellKept) {
   for (const std::string& text : {std::string(32768, 'x'), emoji, std::string("bad \xC3")})
     ExpectError(ErrorCode::InvalidArgument, "cell (1, 1)", [&] { sheet.SetCellText(1, 1, text); });
   ExpectError(ErrorCode::OutOfRange, "(1048577, 1)", [&] { sheet.SetCellText(kMaxRows + 1, 1, "x"); });
-  EXPECT_EQ(sheet.CellText(1, 1), "before");
-  EXPECT_EQ(sheet.CellText(2, 1).size(), 32767u);
+  const std::string bytes = workbook->SaveToBytes();
+  ExpectPieces(Sheet1(bytes), {"_x000D_", "_x005F_x0041_"}, {"&#"});
+  auto reopened = Workbook::OpenBytes(bytes, "reopened.xlsx");
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    EXPECT_EQ(reopened->FirstSheet().CellText(static_cast<std::uint32_t>(i + 1), 2), texts[i]) << i;
+  EXPECT_EQ(reopened->FirstSheet().CellText(kMaxRows, kMaxColumns), "last");
+  EXPECT_EQ(reopened->FirstSheet().CellText(1, 1), "before");
+  EXPECT_EQ(reopened->FirstSheet().CellText(2, 1).size(), 32767u);
 }
 
 TEST(CellText, WritingOverAFormulaReplacesItAndDropsTheCalculationChain) {
@@ -126,9 +123,6 @@ constexpr StoredCell kStoredCells[] = {
     {R"(<c t="b"><v>1</v></c>)", "TRUE"},
     {R"(<c t="b"><v>0</v></c>)", "FALSE"},
     {R"(<c t="e"><v>#N/A</v></c>)", "#N/A"},
-    {R"(<c t="b"><f>TRUE()</f><v>1</v></c>)", "TRUE"},
-    {R"(<c t="e"><f>1/0</f><v>#DIV/0!</v></c>)", "#DIV/0!"},
-    {R"(<c><f>0.1+0.2</f><v>0.30000000000000004</v></c>)", "0.3"},
     {R"(<c s="1"><f>A1</f><v>46361</v></c>)", "05.12.2026"},
     {R"(<c s="1"><v>46361</v></c>)", "05.12.2026"},
     {R"(<c s="1"><v>46361.25</v></c>)", "05.12.2026 06:00:00"},
@@ -177,12 +171,12 @@ TEST(CellTextReading, PrefixedElementsAreReadAndWrittenWithTheirPrefix) {
   Parts parts = WorkbookParts("");
   PartOf(parts, "xl/worksheets/sheet1.xml") =
       std::string("<x:worksheet xmlns:x=\"") + testing::kMainNamespace +
-      "\"><x:sheetData><x:row r=\"3\"><x:c r=\"A3\" s=\"1\"><x:v>46361</x:v></x:c><x:c r=\"B3\" "
-      "t=\"inlineStr\"><x:is><x:t>prefixed</x:t></x:is></x:c></x:row></x:sheetData></x:worksheet>";
+      R"("><x:sheetData><x:row r="3"><x:c r="A3" s="1"><x:v>46361</x:v></x:c><x:c r="B3" t="inlineStr">)"
+      R"(<x:is><x:t>prefixed</x:t></x:is></x:c></x:row></x:sheetData></x:worksheet>)";
   PartOf(parts, "xl/styles.xml") =
       std::string("<x:styleSheet xmlns:x=\"") + testing::kMainNamespace +
-      "\"><x:numFmts><x:numFmt numFmtId=\"164\" formatCode=\"dd/mm/yyyy\"/>"
-      "</x:numFmts><x:cellXfs><x:xf/><x:xf numFmtId=\"164\"/></x:cellXfs></x:styleSheet>";
+      R"("><x:numFmts><x:numFmt numFmtId="164" formatCode="dd/mm/yyyy"/></x:numFmts><x:cellXfs><x:xf/>)"
+      R"(<x:xf numFmtId="164"/></x:cellXfs></x:styleSheet>)";
   auto book = OpenParts(parts);
   EXPECT_EQ(book->FirstSheet().CellText(3, 1), "05.12.2026");
   EXPECT_EQ(book->FirstSheet().CellText(3, 2), "prefixed");
@@ -342,17 +336,16 @@ TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled
   Parts parts = WorkbookParts(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>second part</t></is></c></row>)");
   PartOf(parts, "xl/workbook.xml") =
       std::string("<workbook xmlns=\"") + testing::kMainNamespace +
-      "\" xmlns:rel=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
-      "<sheet name=\"Front\" sheetId=\"7\" rel:id=\"rId7\"/><sheet name=\"Data\" sheetId=\"1\" "
-      "rel:id=\"rId1\"/>"
-      "</sheets></workbook>";
+      R"(" xmlns:rel="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)"
+      R"(<sheet name="Front" sheetId="7" rel:id="rId7"/><sheet name="Data" sheetId="1" rel:id="rId1"/>)"
+      R"(</sheets></workbook>)";
   AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId7", "worksheet",
                   "/xl/worksheets/front%20sheet%2B%2b%zz.xml");
   AddRelationship(parts, "xl/_rels/workbook.xml.rels", "rId8", "hyperlink", "https://example.com/a%20b");
   PartOf(parts, "xl/worksheets/front sheet++%zz.xml") =
       std::string("<worksheet xmlns=\"") + testing::kMainNamespace +
-      "\"><sheetData><row r=\"1\"><c r=\"A1\" "
-      "t=\"inlineStr\"><is><t>front</t></is></c></row></sheetData></worksheet>";
+      R"("><sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>front</t></is></c></row></sheetData>)"
+      R"(</worksheet>)";
   auto workbook = OpenParts(parts);
   EXPECT_EQ(workbook->SheetAt(0).name, "Front");
   EXPECT_EQ(workbook->SheetAt(0).partName, "xl/worksheets/front sheet++%zz.xml");

@@ -35,11 +35,5 @@ TEST(Clock, OverridesNestAndRestore) {
   EXPECT_NE(&CurrentClock(), &outerClock);
 }
 
-TEST(Clock, SecondsSinceMidnightCountsTheTimeOfDay) {
-  FixedClock clock({2011, 3, 2, 14, 30, 15, 0});
-  ClockOverride override(clock);
-  EXPECT_FLOAT_EQ(SecondsSinceMidnight(), 14 * 3600 + 30 * 60 + 15);
-}
-
 }  // namespace
 }  // namespace zentora::excel

@@ -20,22 +20,20 @@ std::string ControlCharacters() {
   return controls;
 }
 
-TEST(EscapeText, EscapesBackslashBarAndLineBreaks) {
+TEST(EscapeText, EscapesBackslashBarLineBreaksAndExtraCharacters) {
   EXPECT_EQ(EscapeText("a\\b|c\r\nd", ""), "a\\\\b\\|c\\nd");
   EXPECT_EQ(EscapeText("lone\rCR", ""), "loneCR");
   EXPECT_EQ(EscapeText("lone\nLF", ""), "lone\\nLF");
   EXPECT_EQ(EscapeText("ends\\", ""), "ends\\\\");
   EXPECT_EQ(EscapeText("", ""), "");
-}
-
-TEST(EscapeText, ExtraCharactersBecomeCodesOrEscapedCharacters) {
+  // Extra characters become codes or escaped characters.
   EXPECT_EQ(EscapeText("a\tb", "\t"), "a\\009b");
   EXPECT_EQ(EscapeText("x,y*z", ",*"), "x\\,y\\*z");
   EXPECT_EQ(EscapeText("Grüße", "ü"), "Gr\\üße");
   EXPECT_EQ(EscapeText("a\\b", "\\"), "a\\\\\\\\b") << "extra characters apply after the fixed steps";
 }
 
-TEST(UnescapeText, ReadsEachEscape) {
+TEST(UnescapeText, ReadsEachEscapeAndLeavesWhatItCannotRead) {
   EXPECT_EQ(UnescapeText("\\065"), "A");
   EXPECT_EQ(UnescapeText("\\q\\r\\\\\\|"), "qr\\|");
   EXPECT_EQ(UnescapeText("a\\nb"), "a\r\nb");
@@ -45,9 +43,7 @@ TEST(UnescapeText, ReadsEachEscape) {
   EXPECT_EQ(UnescapeText("\\255"), "\u00FF");
   EXPECT_EQ(UnescapeText("\\9é!x"), "\tx") << "the three characters are code points";
   EXPECT_EQ(UnescapeText("\\ä"), "ä");
-}
-
-TEST(UnescapeText, LeavesWhatItCannotRead) {
+  // What it cannot read stays.
   EXPECT_EQ(UnescapeText("end\\"), "end\\");
   EXPECT_EQ(UnescapeText("\\256x"), "\\256x") << "codes above 255 are no characters";
   EXPECT_EQ(UnescapeText("\\999\\065"), "\\999A") << "the search goes on after a failed code";
@@ -62,10 +58,6 @@ TEST(EscapingRoundTrip, EveryCharacterBelow32WithCodes) {
   const std::string escaped = EscapeText(text, controls);
   for (char c : controls) EXPECT_EQ(escaped.find(c), std::string::npos) << static_cast<int>(c);
   EXPECT_EQ(UnescapeText(escaped), text);
-}
-
-TEST(EscapingRoundTrip, LineBreaksComeBackAsCrLf) {
-  EXPECT_EQ(UnescapeText(EscapeText("a\r\nb\nc\rd", "")), "a\r\nb\r\ncd");
 }
 
 TEST(EscapingRoundTrip, RandomTextsSurviveAndSplitOnlyAtTheirSeparators) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <functional>
 #include <random>
 #include <string>
 #include <utility>
@@ -53,7 +55,7 @@ TEST(KeyedCollectionOrder, ReplaceMayChangeTheLetterCaseInPlaceAndBadPositionsNa
   ExpectError([&] { collection.RemoveKey("zz"); }, ErrorCode::InvalidArgument, "\"zz\"");
 }
 
-TEST(KeyedCollectionOrder, EntriesWithoutKeysCountByPosition) {
+TEST(KeyedCollectionOrder, EntriesWithoutKeysCountByPositionAndClearingEmpties) {
   TextCollection names;
   names.AddWithoutKey("Vorname");
   names.AddWithoutKey("Vorname");
@@ -64,83 +66,69 @@ TEST(KeyedCollectionOrder, EntriesWithoutKeysCountByPosition) {
   EXPECT_FALSE(names.Contains(""));
   names.RemoveAt(1);
   EXPECT_EQ(names.At(2), "keyed");
+  ClearCollection(names);  // empties it, and it stays usable
+  EXPECT_EQ(names.Count(), 0);
+  EXPECT_EQ(names.Find("k"), nullptr);
+  names.Add("K", "again");
+  EXPECT_EQ(*names.Find("k"), "again");
 }
 
-TEST(KeyedCollectionClear, ClearCollectionEmptiesAndTheCollectionStaysUsable) {
-  KeyedCollection<std::int16_t> columns;
-  columns.Add("id", 1);
-  columns.Add("$Vorname", 4);
-  ClearCollection(columns);
-  EXPECT_EQ(columns.Count(), 0);
-  EXPECT_EQ(columns.Find("id"), nullptr);
-  columns.Add("ID", 2);
-  EXPECT_EQ(*columns.Find("id"), 2);
-}
-
-// Random additions, insertions, replacements and removals against a plain
-// list of (key, value) pairs searched linearly, with keys from a small set so
-// that the index sees many collisions, duplicates and removals in probe runs.
+// Random additions, insertions, replacements and removals against a plain list of (key, value) pairs
+// searched linearly, with keys from a small set so that the index sees many collisions, duplicates
+// and removals in probe runs. Edits the model refuses (a duplicate key, a position past the end, a
+// missing key) must throw.
 TEST(KeyedCollectionScale, RandomEditsAgreeWithALinearModel) {
   std::mt19937 random(2011);
   const auto folded = [](std::string key) {
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return key;
   };
   std::vector<std::pair<std::string, std::string>> model;
   const auto modelPosition = [&](const std::string& key) {
-    for (std::size_t i = 0; i < model.size(); ++i) {
-      if (folded(model[i].first) == folded(key)) return static_cast<std::int32_t>(i + 1);
-    }
-    return 0;
+    const auto at = std::find_if(model.begin(), model.end(),
+                                 [&](const auto& entry) { return folded(entry.first) == folded(key); });
+    return static_cast<std::int32_t>(at == model.end() ? 0 : at - model.begin() + 1);
   };
   TextCollection collection;
   for (int step = 0; step < 20000; ++step) {
     std::string key = "Key" + std::to_string(random() % 300);
     if (random() % 2 == 0) key = folded(key);
-    const std::string value = std::to_string(step);
-    const auto count = static_cast<std::int32_t>(model.size());
+    const std::pair<std::string, std::string> entry{key, std::to_string(step)};
     const std::int32_t present = modelPosition(key);
-    switch (random() % 4) {
-      case 0: {
-        const auto before = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count + 1));
-        if (present != 0) {
-          ASSERT_THROW(collection.Insert(before, key, value), Error);
-        } else {
-          collection.Insert(before, key, value);
-          model.insert(model.begin() + (before - 1), {key, value});
-        }
-        break;
+    const auto position =
+        static_cast<std::int32_t>(1 + random() % (model.size() + 1));  // may be past the end
+    const auto at = model.begin() + (position - 1);
+    const bool inside = at != model.end();
+    const auto edit = [&](bool allowed, const std::function<void()>& change,
+                          const std::function<void()>& same) {
+      if (allowed) {
+        change();
+        same();
+      } else {
+        EXPECT_THROW(change(), Error);
       }
+    };
+    switch (random() % 4) {
+      case 0:
+        edit(
+            present == 0, [&] { collection.Insert(position, key, entry.second); },
+            [&] { model.insert(at, entry); });
+        break;
       case 1:
-        if (count == 0) break;
-        {
-          const auto position = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count));
-          if (present != 0 && present != position) {
-            ASSERT_THROW(collection.Replace(position, key, value), Error);
-          } else {
-            collection.Replace(position, key, value);
-            model[static_cast<std::size_t>(position - 1)] = {key, value};
-          }
-        }
+        edit(
+            inside && (present == 0 || present == position),
+            [&] { collection.Replace(position, key, entry.second); }, [&] { *at = entry; });
         break;
       case 2:
-        if (count == 0) break;
-        {
-          const auto position = static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(count));
-          collection.RemoveAt(position);
-          model.erase(model.begin() + (position - 1));
-        }
+        edit(
+            inside, [&] { collection.RemoveAt(position); }, [&] { model.erase(at); });
         break;
       default:
-        if (present == 0) {
-          ASSERT_THROW(collection.RemoveKey(key), Error);
-        } else {
-          collection.RemoveKey(key);
-          model.erase(model.begin() + (present - 1));
-        }
+        edit(
+            present != 0, [&] { collection.RemoveKey(key); },
+            [&] { model.erase(model.begin() + (present - 1)); });
     }
-    ASSERT_EQ(collection.Count(), static_cast<std::int32_t>(model.size()));
+    ASSERT_EQ(collection.Count(), static_cast<std::int32_t>(model.size())) << "step " << step;
     const std::string probe = "KEY" + std::to_string(random() % 300);
     const std::int32_t expected = modelPosition(probe);
     const std::string* found = collection.Find(probe);

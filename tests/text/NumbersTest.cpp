@@ -39,7 +39,7 @@ TEST(LeadingNumber, TooLargeForADoubleIsAnOverflow) {
   EXPECT_EQ(LeadingNumber("0." + std::string(400, '0') + "1"), 0);
 }
 
-TEST(IntegerConversion, RoundsHalvesToEven) {
+TEST(IntegerConversion, RoundsHalvesToEvenAndRefusesWhatIsOutOfRange) {
   EXPECT_EQ(ToInt16(4.5), 4);
   EXPECT_EQ(ToInt16(5.5), 6);
   EXPECT_EQ(ToInt16(-2.5), -2);
@@ -47,9 +47,7 @@ TEST(IntegerConversion, RoundsHalvesToEven) {
   EXPECT_EQ(ToInt16(3.7), 4);
   EXPECT_EQ(ToInt32(0.49999999999999994), 0);
   EXPECT_EQ(ToInt32(2147483646.5), 2147483646);
-}
-
-TEST(IntegerConversion, OutOfRangeIsAnOverflowNamingTheValue) {
+  // Out of range is an overflow naming the value.
   EXPECT_EQ(ToInt16(32767.4), 32767);
   EXPECT_EQ(ToInt16(-32768.5), -32768);
   ExpectError([] { ToInt16(32767.5); }, ErrorCode::Overflow, "32767.5");

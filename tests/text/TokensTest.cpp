@@ -30,24 +30,17 @@ TEST(NextToken, WalksAListFromLeftToRight) {
   EXPECT_EQ(rest, "");
   EXPECT_EQ(AllTokens("a,,b, c ", ",", false), (std::vector<std::string>{"a", "", "b", " c "}));
   EXPECT_EQ(AllTokens("x||y|z", "||", false), (std::vector<std::string>{"x", "y|z"}));
+  EXPECT_EQ(AllTokens("a,", ",", false), (std::vector<std::string>{"a"})) << "a trailing separator";
 }
 
-TEST(NextToken, TrailingSeparatorLeavesAnEmptyRest) {
-  std::string rest = "a,";
-  EXPECT_EQ(NextToken(rest, ","), "a");
-  EXPECT_EQ(rest, "");
-}
-
-TEST(FindUnescaped, SkipsSeparatorsAfterAnOddNumberOfBackslashes) {
+TEST(FindUnescaped, SkipsSeparatorsAfterAnOddNumberOfBackslashesCountedInSixteenBits) {
   EXPECT_EQ(FindUnescaped("a\\|b|c", "|"), 5);
   EXPECT_EQ(FindUnescaped("a\\\\|b", "|"), 4) << "an escaped backslash does not escape the bar";
   EXPECT_EQ(FindUnescaped("a\\\\\\|b", "|"), 0);
   EXPECT_EQ(FindUnescaped("|", "|"), 1);
   EXPECT_EQ(FindUnescaped("", "|"), 0);
   EXPECT_EQ(FindUnescaped("abc", "|"), 0);
-}
-
-TEST(FindUnescaped, CountsBackslashesInSixteenBits) {
+  // Backslashes are counted in sixteen bits.
   EXPECT_EQ(FindUnescaped(std::string(32767, '\\') + "|", "|"), 0);
   EXPECT_EQ(FindUnescaped(std::string(32766, '\\') + "|", "|"), 32767);
   ExpectError([] { FindUnescaped(std::string(32768, '\\') + "|", "|"); }, ErrorCode::Overflow, "32769");

@@ -19,7 +19,6 @@ struct Case {
 };
 
 const Case kCases[] = {
-
     {"Bob's Records", "B7&\" \"&C7", "B5&\" \"&C5"},
     {"Bob's Records", "A4*2", "A4*2"},
     {"Bob's Records", "A4+A5+A6", "A4+#REF!+#REF!"},
@@ -34,9 +33,7 @@ const Case kCases[] = {
     {"Summary", "A7+B9", "A7+B9"},
     {"Summary", "SUM('Bob''s Records'!B2:B20)", "SUM('Bob''s Records'!B2:B18)"},
     {"Summary", "SUM('Bob''s Records'!$B$5:$B$6)", "SUM('Bob''s Records'!#REF!)"},
-    {"Summary", "'Bob''s Records'!A6", "'Bob''s Records'!#REF!"},
     {"Summary", "SUM('Bob''s Records'!B5:B9)", "SUM('Bob''s Records'!B5:B7)"},
-    {"Summary", "SUM('Bob''s Records'!B2:B6)", "SUM('Bob''s Records'!B2:B4)"},
     {"Summary", "'BOB''S RECORDS'!B9", "'BOB''S RECORDS'!B7"},
     {"Summary", "VLOOKUP(A2,'Bob''s Records'!$A$2:$D$100,2,FALSE)",
      "VLOOKUP(A2,'Bob''s Records'!$A$2:$D$98,2,FALSE)"},
@@ -46,15 +43,8 @@ const Case kCases[] = {
      "SUM('Bob''s Records'!5:7)+SUM('Bob''s Records'!$4:$4)"},
     {"Summary", "COUNTA('Bob''s Records'!5:6)", "COUNTA('Bob''s Records'!#REF!)"},
     {"Summary", "'Bob''s Records'!#REF!+'Bob''s Records'!A9", "'Bob''s Records'!#REF!+'Bob''s Records'!A7"},
-    // What only looks like a reference stays.
-    {"Bob's Records", "LOG10(A9)+ATAN2(A9,B9)+DAYS360(A1,A9)", "LOG10(A7)+ATAN2(A7,B7)+DAYS360(A1,A7)"},
-    {"Bob's Records", "LOG10+1", "LOG8+1"},
-    {"Bob's Records", "\"A9 stays\"&A9&\"say \"\"B9\"\"\"", "\"A9 stays\"&A7&\"say \"\"B9\"\"\""},
-    {"Bob's Records", "SUM(Table1[Amount])+Table1[[#This Row],[A9]]*A9",
-     "SUM(Table1[Amount])+Table1[[#This Row],[A9]]*A7"},
-    {"Bob's Records", "SUM({1,\"A9\";3,4})+A9", "SUM({1,\"A9\";3,4})+A7"},
-    {"Bob's Records", "MyName+_xlfn.XLOOKUP(A9,A:A,B:B)", "MyName+_xlfn.XLOOKUP(A7,A:A,B:B)"},
-    {"Bob's Records", "IF(ISERROR(A9),#N/A,#REF!)", "IF(ISERROR(A7),#N/A,#REF!)"},
+    // What only looks like a reference is FindReferences' business (FormulaReferencesTest); an external
+    // book's sheet of the same name stays.
     {"Summary", "[1]Sheet1!A9+'[1]Bob''s Records'!A9", "[1]Sheet1!A9+'[1]Bob''s Records'!A9"},
     // A defined name has no home sheet: references without a sheet stay.
     {"", "'Bob''s Records'!$A$1:$D$20,$A$9", "'Bob''s Records'!$A$1:$D$18,$A$9"},

@@ -6,8 +6,8 @@
         formulas); and with LibreOffice records-resaved.xlsx (the records with plain formulas, resaved)
         and from-csv.xlsx
     workbooks.py check FOLDER
-        reads the engine's edited.xlsx, new.xlsx and deleted-records*.xlsx (record row 5, id4, deleted)
-        with openpyxl, lets LibreOffice recalculate and convert them and from-csv-resaved.xlsx to CSV,
+        reads the engine's edited.xlsx and deleted-records*.xlsx (record row 5, id4, deleted) with
+        openpyxl, lets LibreOffice recalculate and convert them, new.xlsx and from-csv-resaved.xlsx to CSV,
         prints one line per failed expectation and exits 1 when there was any
 """
 import csv
@@ -18,7 +18,6 @@ import re
 import subprocess
 import sys
 import zipfile
-from xml.etree import ElementTree
 
 import openpyxl
 import xlsxwriter
@@ -29,7 +28,6 @@ from openpyxl.workbook.defined_name import DefinedName
 from openpyxl.worksheet.datavalidation import DataValidation
 from openpyxl.worksheet.table import Table
 
-MAIN = "{http://schemas.openxmlformats.org/spreadsheetml/2006/main}"
 CSV_ALL_SHEETS = "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"
 
 
@@ -158,33 +156,17 @@ def equal(what, actual, expected):
 
 
 def check_records(path):
-    """The deleted record's row is gone and everything that pointed at rows below it moved up."""
+    """The deleted record's row is gone and formulas that pointed at rows below it moved up. How the
+    sheet's items (links, formats, validations, table, merges, notes, names) move is checked on
+    hand-built parts by RowDeletionTest; here openpyxl only has to load them as the engine rewrote them."""
     name = os.path.basename(path)
     with zipfile.ZipFile(path) as package:
-        names = package.namelist()
-        shapes = b"".join(package.read(n) for n in names if n.endswith(".vml"))
-        # The note's shape names its cell's row counted from 0: A8 is row 7.
-        equal(f"{name}: note shape rows", re.findall(rb"Row>(\d+)<", shapes), [b"7"])
-        equal(f"{name}: calcChain", [n for n in names if "calcChain" in n]
+        equal(f"{name}: calcChain", [n for n in package.namelist() if "calcChain" in n]
                 + re.findall(rb"calcChain", package.read("[Content_Types].xml")), [])
-        defined = {d.get("name"): d.text.replace("'", "")
-                   for d in ElementTree.fromstring(package.read("xl/workbook.xml")).iter(f"{MAIN}definedName")}
     book = openpyxl.load_workbook(path)
     ws = book["Records"]
-    table = ws.tables["RecordTable"]
     equal(f"{name}: records", (bool(book.calculation.fullCalcOnLoad), ws.max_row, ws["A5"].value, ws["C5"].value,
                                  ws["D5"].value, ws["F1"].value), (True, 10, "id5", 50, '=B5&" "&C5', "=SUM($C$2:$C$10)"))
-    equal(f"{name}: hyperlinks", sorted(cell.coordinate for row in ws.iter_rows() for cell in row if cell.hyperlink),
-            ["A3", "A8"])
-    equal(f"{name}: conditional formats", sorted((str(r.sqref), [rule.formula for rule in r.rules])
-                                                   for r in ws.conditional_formatting),
-            [("A2:D10", [["$C2>80"]]), ("C2:C10", [["50"]])])
-    equal(f"{name}: validations", [str(dv.sqref) for dv in ws.data_validations.dataValidation], ["C2:C10"])
-    equal(f"{name}: table", (table.ref, table.autoFilter.ref if table.autoFilter else None), ("A1:D10", "A1:D10"))
-    equal(f"{name}: merged cells", [str(m) for m in ws.merged_cells.ranges], ["F6:G7"])
-    equal(f"{name}: comments", [(cell.coordinate, cell.comment.text) for row in ws.iter_rows() for cell in row
-                                  if cell.comment], [("A8", "eighth record")])
-    equal(f"{name}: names", {key: defined.get(key) for key in ("Amounts", "_xlnm.Print_Area")}, {"Amounts": "Records!$C$2:$C$10", "_xlnm.Print_Area": "Records!$A$1:$D$10"})
     # LibreOffice writes the constant FALSE as the function FALSE().
     equal(f"{name}: summary formulas", [row[1].value.replace("FALSE()", "FALSE") for row in book["Summary"].rows], [
         "=SUM(Records!C2:C10)", "=COUNTA(Records!A2:A10)", '=VLOOKUP("id7",Records!$A$2:$D$10,3,FALSE)',
@@ -206,8 +188,6 @@ def check_edited(folder):
     equal("edited formats", [items[cell].number_format for cell in ("A2", "E4")], ["@", "@"])
     equal("edited styles", (items["A1"].font.b, items.row_dimensions[3].height), (True, 33))
     equal("edited merges", sorted(str(m) for m in items.merged_cells.ranges), ["G2:H2", "G5:H6"])
-    new = openpyxl.load_workbook(os.path.join(folder, "new.xlsx"))["Tabelle1"]
-    equal("new workbook", (new["E1"].value, new["A2"].value, new["B2"].number_format), ("Nachname", "{NEW}", "@"))
 
 
 def check(folder):

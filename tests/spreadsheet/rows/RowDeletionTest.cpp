@@ -5,7 +5,6 @@
 #include <array>
 #include <string>
 
-#include "Spreadsheet/references/RowDeletionRewriter.h"
 #include "Spreadsheet/workbook/Workbook.h"
 #include "TestWorkbooks.h"
 #include "outside/Spreadsheet.h"
@@ -60,12 +59,17 @@ struct Book {
   }
 };
 
-// Opens `book`, deletes rows first..last of "Data" with the rewriting installed, and saves.
+// Deletes rows first..last of "Data" in `book` through the spreadsheet application, which keeps
+// references in step, and gives the saved package.
 std::string DeleteRows(const Book& book, std::uint32_t first, std::uint32_t last) {
-  auto workbook = Workbook::OpenBytes(book.Bytes(), "book.xlsx");
-  KeepReferencesOnRowDeletion(*workbook);
-  workbook->FirstSheet().DeleteRows(first, last);
-  return workbook->SaveToBytes();
+  testing::TemporaryFolder folder;
+  testing::WriteFile(folder.File("book.xlsx"), book.Bytes());
+  auto application = excel::CreateExcelApplication();
+  auto workbook = application->AddWorkbook(folder.File("book.xlsx"));
+  workbook->FirstSheet()->DeleteRows(std::to_string(first) + ":" + std::to_string(last), excel::kShiftUp);
+  workbook->SaveAs(folder.File("saved.xlsx"));
+  application->Quit();
+  return testing::ReadFile(folder.File("saved.xlsx"));
 }
 
 void ExpectPart(const std::string& bytes, const std::string& part, std::initializer_list<std::string> present,
@@ -100,12 +104,11 @@ TEST(RowDeletionFormulasTest, ArrayFormulaRangeShrinksWithItsRows) {
 TEST(RowDeletionFormulasTest, OtherSheetsNamesAndCalculationFollow) {
   Book book;
   book.summary =
-      "<row r=\"1\"><c r=\"A1\"><f>SUM(Data!B2:B8)+'Sum Up'!A2</f><v>35</v></c></row>"
-      "<row r=\"2\"><c r=\"A2\"><f>Data!B4&amp;\"Data!B4\"</f><v>4</v></c></row>";
-  book.definedNames =
-      "<definedNames><definedName name=\"Block\">Data!$B$2:$B$8</definedName>"
-      "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"0\">Data!$1:$1</definedName>"
-      "<definedName name=\"Gone\">Data!$B$4</definedName></definedNames>";
+      R"(<row r="1"><c r="A1"><f>SUM(Data!B2:B8)+'Sum Up'!A2</f><v>35</v></c></row><row r="2"><c r="A2"><f>)"
+      R"(Data!B4&amp;"Data!B4"</f><v>4</v></c></row>)";
+  book.definedNames = R"(<definedNames><definedName name="Block">Data!$B$2:$B$8</definedName>)"
+                      R"(<definedName name="_xlnm.Print_Titles" localSheetId="0">Data!$1:$1</definedName>)"
+                      R"(<definedName name="Gone">Data!$B$4</definedName></definedNames>)";
   const std::string bytes = DeleteRows(book, 4, 4);
   ExpectPart(bytes, "xl/worksheets/sheet2.xml",
              {"<f>SUM(Data!B2:B7)+'Sum Up'!A2</f>", "<f>Data!#REF!&amp;\"Data!B4\"</f>"});
@@ -113,20 +116,6 @@ TEST(RowDeletionFormulasTest, OtherSheetsNamesAndCalculationFollow) {
              {"<definedName name=\"Block\">Data!$B$2:$B$7</definedName>", ">Data!$1:$1</definedName>",
               "<definedName name=\"Gone\">Data!#REF!</definedName>",
               "</definedNames><calcPr fullCalcOnLoad=\"1\"/>"});
-}
-
-TEST(RowDeletionFormulasTest, ApplicationRowsDeleteKeepsReferencesInStep) {
-  Book book;
-  book.summary = "<row r=\"1\"><c r=\"A1\"><f>SUM(Data!B2:B8)</f><v>35</v></c></row>";
-  testing::TemporaryFolder folder;
-  testing::WriteFile(folder.File("book.xlsx"), book.Bytes());
-  auto application = excel::CreateExcelApplication();
-  auto workbook = application->AddWorkbook(folder.File("book.xlsx"));
-  workbook->FirstSheet()->DeleteRows("4:4", excel::kShiftUp);
-  workbook->SaveAs(folder.File("saved.xlsx"));
-  application->Quit();
-  ExpectPart(testing::ReadFile(folder.File("saved.xlsx")), "xl/worksheets/sheet2.xml",
-             {"<f>SUM(Data!B2:B7)</f>"});
 }
 
 TEST(RowDeletionFormulasTest, PartsWithoutFormulasOrUnreadableAreSavedAsStored) {
@@ -150,11 +139,11 @@ TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollow) {
   Book book;
   book.otherParts = {
       {"xl/charts/chart1.xml",
-       "<c:chartSpace xmlns:c=\"c\"><c:ser><c:val><c:numRef><c:f>Data!$B$2:$B$8</c:f></c:numRef>"
-       "</c:val><c:tx><c:strRef><c:f>'Sum Up'!$A$1</c:f></c:strRef></c:tx></c:ser></c:chartSpace>"},
+       R"(<c:chartSpace xmlns:c="c"><c:ser><c:val><c:numRef><c:f>Data!$B$2:$B$8</c:f></c:numRef></c:val>)"
+       R"(<c:tx><c:strRef><c:f>'Sum Up'!$A$1</c:f></c:strRef></c:tx></c:ser></c:chartSpace>)"},
       {"xl/pivotCache/pivotCacheDefinition1.xml",
-       "<pivotCacheDefinition><cacheSource type=\"worksheet\"><worksheetSource ref=\"A1:B8\" "
-       "sheet=\"Data\"/></cacheSource></pivotCacheDefinition>"}};
+       R"(<pivotCacheDefinition><cacheSource type="worksheet"><worksheetSource ref="A1:B8" sheet="Data"/>)"
+       R"(</cacheSource></pivotCacheDefinition>)"}};
   const std::string bytes = DeleteRows(book, 3, 3);
   ExpectPart(bytes, "xl/charts/chart1.xml", {"<c:f>Data!$B$2:$B$7</c:f>", "<c:f>'Sum Up'!$A$1</c:f>"});
   ExpectPart(bytes, "xl/pivotCache/pivotCacheDefinition1.xml",
@@ -164,26 +153,22 @@ TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollow) {
 TEST(RowDeletionSheetItemsTest, RangesOfTheSheetMoveShrinkOrGo) {
   Book book;
   book.dataTail =
-      "<autoFilter ref=\"A1:B8\"/>"
-      "<conditionalFormatting sqref=\"A3:A6\"><cfRule type=\"expression\" priority=\"1\">"
-      "<formula>$B3&gt;B$1</formula></cfRule></conditionalFormatting>"
-      "<conditionalFormatting sqref=\"C3\"><cfRule type=\"expression\" "
-      "priority=\"2\"><formula>1</formula>"
-      "</cfRule></conditionalFormatting>"
-      "<dataValidations count=\"2\"><dataValidation type=\"whole\" sqref=\"B2:B8 "
-      "D3\"><formula1>0</formula1>"
-      "<formula2>B8</formula2></dataValidation><dataValidation type=\"list\" sqref=\"E3\">"
-      "<formula1>\"a,b\"</formula1></dataValidation></dataValidations>"
-      "<hyperlinks><hyperlink ref=\"A3\" location=\"'Sum Up'!A1\"/><hyperlink ref=\"A7\" location=\"x\"/>"
-      "</hyperlinks>"
-      "<rowBreaks count=\"3\" manualBreakCount=\"3\"><brk id=\"1\" man=\"1\"/><brk id=\"2\" man=\"1\"/>"
-      "<brk id=\"6\" man=\"1\"/></rowBreaks>"
-      "<extLst><ext uri=\"{78C0D931}\" xmlns:x14=\"x\"><x14:conditionalFormattings>"
-      "<x14:conditionalFormatting xmlns:xm=\"m\"><x14:cfRule type=\"dataBar\"><x14:cfvo type=\"num\">"
-      "<xm:f>$B$8</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B8</xm:sqref></x14:conditionalFormatting>"
-      "</x14:conditionalFormattings></ext><ext uri=\"{CCE6A557}\" xmlns:x14=\"x\"><x14:dataValidations "
-      "count=\"1\"><x14:dataValidation type=\"list\"><x14:formula1><xm:f>'Sum Up'!$A$1:$A$3</xm:f>"
-      "</x14:formula1><xm:sqref>C3</xm:sqref></x14:dataValidation></x14:dataValidations></ext></extLst>";
+      R"(<autoFilter ref="A1:B8"/><conditionalFormatting sqref="A3:A6">)"
+      R"(<cfRule type="expression" priority="1"><formula>$B3&gt;B$1</formula></cfRule>)"
+      R"(</conditionalFormatting><conditionalFormatting sqref="C3"><cfRule type="expression" priority="2">)"
+      R"(<formula>1</formula></cfRule></conditionalFormatting><dataValidations count="2">)"
+      R"(<dataValidation type="whole" sqref="B2:B8 D3"><formula1>0</formula1><formula2>B8</formula2>)"
+      R"(</dataValidation><dataValidation type="list" sqref="E3"><formula1>"a,b"</formula1></dataValidation>)"
+      R"(</dataValidations><hyperlinks><hyperlink ref="A3" location="'Sum Up'!A1"/>)"
+      R"(<hyperlink ref="A7" location="x"/></hyperlinks><rowBreaks count="3" manualBreakCount="3">)"
+      R"(<brk id="1" man="1"/><brk id="2" man="1"/><brk id="6" man="1"/></rowBreaks><extLst>)"
+      R"(<ext uri="{78C0D931}" xmlns:x14="x"><x14:conditionalFormattings>)"
+      R"(<x14:conditionalFormatting xmlns:xm="m"><x14:cfRule type="dataBar"><x14:cfvo type="num"><xm:f>)"
+      R"($B$8</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B8</xm:sqref></x14:conditionalFormatting>)"
+      R"(</x14:conditionalFormattings></ext><ext uri="{CCE6A557}" xmlns:x14="x">)"
+      R"(<x14:dataValidations count="1"><x14:dataValidation type="list"><x14:formula1><xm:f>)"
+      R"('Sum Up'!$A$1:$A$3</xm:f></x14:formula1><xm:sqref>C3</xm:sqref></x14:dataValidation>)"
+      R"(</x14:dataValidations></ext></extLst>)";
   ExpectPart(
       DeleteRows(book, 3, 3), kSheet,
       {"<autoFilter ref=\"A1:B7\"/>", "<conditionalFormatting sqref=\"A3:A5\">",
@@ -198,14 +183,13 @@ TEST(RowDeletionSheetItemsTest, RangesOfTheSheetMoveShrinkOrGo) {
 TEST(RowDeletionSheetItemsTest, ItemsThatStayFollowTheRowsTheirFormulasName) {
   Book book;
   book.dataTail =
-      "<conditionalFormatting sqref=\"A1\"><cfRule type=\"expression\" priority=\"1\">"
-      "<formula>$B$9&gt;0</formula></cfRule></conditionalFormatting>"
-      "<dataValidations count=\"1\"><dataValidation type=\"whole\" sqref=\"E1\">"
-      "<formula1>$B$5</formula1></dataValidation></dataValidations>"
-      "<extLst><ext uri=\"{78C0D931}\" xmlns:x14=\"x\"><x14:conditionalFormattings>"
-      "<x14:conditionalFormatting xmlns:xm=\"m\"><x14:cfRule type=\"expression\">"
-      "<xm:f>$B$8</xm:f></x14:cfRule><xm:sqref>A1</xm:sqref></x14:conditionalFormatting>"
-      "</x14:conditionalFormattings></ext></extLst>";
+      R"(<conditionalFormatting sqref="A1"><cfRule type="expression" priority="1"><formula>)"
+      R"($B$9&gt;0</formula></cfRule></conditionalFormatting><dataValidations count="1">)"
+      R"(<dataValidation type="whole" sqref="E1"><formula1>$B$5</formula1></dataValidation>)"
+      R"(</dataValidations><extLst><ext uri="{78C0D931}" xmlns:x14="x"><x14:conditionalFormattings>)"
+      R"(<x14:conditionalFormatting xmlns:xm="m"><x14:cfRule type="expression"><xm:f>$B$8</xm:f>)"
+      R"(</x14:cfRule><xm:sqref>A1</xm:sqref></x14:conditionalFormatting></x14:conditionalFormattings></ext>)"
+      R"(</extLst>)";
   ExpectPart(DeleteRows(book, 3, 3), kSheet,
              {"<formula>$B$8&gt;0</formula>", "<formula1>$B$4</formula1>", "<xm:f>$B$7</xm:f>"});
 }
@@ -216,35 +200,26 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
   book.linked = {
       {"comments", "xl/comments1.xml",
        std::string("<comments xmlns=\"") + testing::kMainNamespace +
-           "\"><authors><author>a</author></authors><commentList><comment ref=\"B3\" "
-           "authorId=\"0\"><text><t>"
-           "gone</t></text></comment><comment ref=\"B6\" "
-           "authorId=\"0\"><text><t>moves</t></text></comment>"
-           "</commentList></comments>"},
+           R"("><authors><author>a</author></authors><commentList><comment ref="B3" authorId="0"><text><t>)"
+           R"(gone</t></text></comment><comment ref="B6" authorId="0"><text><t>moves</t></text></comment>)"
+           R"(</commentList></comments>)"},
       {"threadedComment", "xl/threadedComments/threadedComment1.xml",
-       "<ThreadedComments xmlns=\"t\"><threadedComment ref=\"B3\" "
-       "id=\"{1}\"><text>gone</text></threadedComment>"
-       "<threadedComment ref=\"B6\" id=\"{2}\"><text>moves</text></threadedComment></ThreadedComments>"},
+       R"(<ThreadedComments xmlns="t"><threadedComment ref="B3" id="{1}"><text>gone</text></threadedComment>)"
+       R"(<threadedComment ref="B6" id="{2}"><text>moves</text></threadedComment></ThreadedComments>)"},
       {"drawing", "xl/drawings/drawing1.xml",
-       "<xdr:wsDr xmlns:xdr=\"d\"><xdr:twoCellAnchor><xdr:from><xdr:col>0</xdr:col><xdr:row>4</xdr:row>"
-       "<xdr:rowOff>5</xdr:rowOff></xdr:from><xdr:to><xdr:col>2</xdr:col><xdr:row>6</"
-       "xdr:row><xdr:rowOff>0"
-       "</xdr:rowOff></xdr:to></xdr:twoCellAnchor><xdr:oneCellAnchor><xdr:from><xdr:col>0</"
-       "xdr:col><xdr:row>2"
-       "</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from></xdr:oneCellAnchor><xdr:twoCellAnchor "
-       "editAs=\"absolute\">"
-       "<xdr:from><xdr:row>7</xdr:row></xdr:from><xdr:to><xdr:row>7</xdr:row></xdr:to></"
-       "xdr:twoCellAnchor>"
-       "</xdr:wsDr>"},
+       R"(<xdr:wsDr xmlns:xdr="d"><xdr:twoCellAnchor><xdr:from><xdr:col>0</xdr:col><xdr:row>4</xdr:row>)"
+       R"(<xdr:rowOff>5</xdr:rowOff></xdr:from><xdr:to><xdr:col>2</xdr:col><xdr:row>6</xdr:row><xdr:rowOff>)"
+       R"(0</xdr:rowOff></xdr:to></xdr:twoCellAnchor><xdr:oneCellAnchor><xdr:from><xdr:col>0</xdr:col>)"
+       R"(<xdr:row>2</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from></xdr:oneCellAnchor>)"
+       R"(<xdr:twoCellAnchor editAs="absolute"><xdr:from><xdr:row>7</xdr:row></xdr:from><xdr:to><xdr:row>)"
+       R"(7</xdr:row></xdr:to></xdr:twoCellAnchor></xdr:wsDr>)"},
       {"vmlDrawing", "xl/drawings/vmlDrawing1.vml",
-       "<xml xmlns:v=\"v\" xmlns:x=\"x\"><v:shape id=\"a\"><br><x:ClientData ObjectType=\"Note\">"
-       "<x:Anchor>2, 15, 1, 10, 4, 15, 5, "
-       "4</x:Anchor><x:Row>2</x:Row><x:Column>1</x:Column></x:ClientData>"
-       "</v:shape><v:shape id=\"b\"><x:ClientData ObjectType=\"Note\"><x:Anchor>2, 15, 4, 10, 4, 15, 8, 4"
-       "</x:Anchor><x:Row>5</x:Row><x:Column>1</x:Column></x:ClientData></v:shape><ns0:shape "
-       "xmlns:ns0=\"v\" "
-       "id=\"c\"><ns2:ClientData "
-       "xmlns:ns2=\"x\"><ns2:Row>6</ns2:Row></ns2:ClientData></ns0:shape></xml>"}};
+       R"(<xml xmlns:v="v" xmlns:x="x"><v:shape id="a"><br><x:ClientData ObjectType="Note"><x:Anchor>)"
+       R"(2, 15, 1, 10, 4, 15, 5, 4</x:Anchor><x:Row>2</x:Row><x:Column>1</x:Column></x:ClientData>)"
+       R"(</v:shape><v:shape id="b"><x:ClientData ObjectType="Note"><x:Anchor>)"
+       R"(2, 15, 4, 10, 4, 15, 8, 4</x:Anchor><x:Row>5</x:Row><x:Column>1</x:Column></x:ClientData>)"
+       R"(</v:shape><ns0:shape xmlns:ns0="v" id="c"><ns2:ClientData xmlns:ns2="x"><ns2:Row>6</ns2:Row>)"
+       R"(</ns2:ClientData></ns0:shape></xml>)"}};
   const std::string bytes = DeleteRows(book, 3, 3);
   ExpectPart(bytes, "xl/comments1.xml", {"<comment ref=\"B5\" authorId=\"0\">"}, {"gone"});
   ExpectPart(bytes, "xl/threadedComments/threadedComment1.xml", {"<threadedComment ref=\"B5\" id=\"{2}\">"},
@@ -265,8 +240,8 @@ TEST(RowDeletionSheetItemsTest, TableShrinksWithItsDataRowsAndGoesWithItsHeaderR
   book.dataTail = "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>";
   book.linked = {{"table", "xl/tables/table1.xml",
                   std::string("<table xmlns=\"") + testing::kMainNamespace +
-                      "\" id=\"1\" name=\"T\" displayName=\"T\" ref=\"B2:B8\"><autoFilter ref=\"B2:B8\"/>"
-                      "<tableColumns count=\"1\"><tableColumn id=\"1\" name=\"B\"/></tableColumns></table>"}};
+                      R"(" id="1" name="T" displayName="T" ref="B2:B8"><autoFilter ref="B2:B8"/>)"
+                      R"(<tableColumns count="1"><tableColumn id="1" name="B"/></tableColumns></table>)"}};
   ExpectPart(DeleteRows(book, 4, 5), "xl/tables/table1.xml", {"ref=\"B2:B6\"><autoFilter ref=\"B2:B6\"/>"});
   const std::string bytes = DeleteRows(book, 2, 2);
   ExpectPart(bytes, kSheet, {}, {"tablePart"});
