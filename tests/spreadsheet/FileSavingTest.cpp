@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "Spreadsheet/Error.h"
+#include "Spreadsheet/package/WorkbookFile.h"
 #include "TestWorkbooks.h"
 
 namespace zentora::spreadsheet {
@@ -23,7 +24,7 @@ std::size_t EntriesIn(const fs::path& folder) {
   return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
-TEST(ReplaceFile, SavesThroughASymbolicLinkToItsTarget) {
+TEST(ReplaceFile, SavesThroughASymbolicLinkToTheTargetItChecked) {
   TemporaryFolder folder;
   fs::create_directory(folder.path() / "real");
   std::string target = folder.File("real/book.xlsx");
@@ -33,6 +34,16 @@ TEST(ReplaceFile, SavesThroughASymbolicLinkToItsTarget) {
   EXPECT_TRUE(fs::is_symlink(folder.path() / "link.xlsx"));
   EXPECT_EQ(ReadFile(target), "through the link");
   EXPECT_EQ(EntriesIn(folder.path() / "real"), 1u);
+
+  // A held workbook saves to the file it read, even when the link is pointed elsewhere meanwhile.
+  auto held = WorkbookFile::Hold(folder.File("link.xlsx"));
+  held->Read();
+  WriteFile(folder.File("other.xlsx"), "other");
+  fs::remove(folder.path() / "link.xlsx");
+  fs::create_symlink("other.xlsx", folder.path() / "link.xlsx");
+  held->Replace("held");
+  EXPECT_EQ(ReadFile(target), "held");
+  EXPECT_EQ(ReadFile(folder.File("other.xlsx")), "other");
 }
 
 TEST(ReplaceFile, RefusesAFolderAMissingFolderAndAnEmptyName) {

@@ -166,7 +166,7 @@ FileIdentity OverwriteInPlace(FileSystem& files, const std::string& target, std:
 
 }  // namespace
 
-std::string ResolveTarget(const std::string& path, FileSystem& files) {
+std::string FollowLinks(const std::string& path, FileSystem& files) {
   std::string current = path;
   for (int hops = 0; hops < 40; ++hops) {
     struct stat info;
@@ -187,7 +187,11 @@ std::string ResolveTarget(const std::string& path, FileSystem& files) {
 FileIdentity ReplaceFile(const std::string& path, std::string_view content, bool keepPermissions,
                          FileSystem& files) {
   if (path.empty()) throw Error(ErrorCode::Io, "cannot save: the file name is empty");
-  std::string target = ResolveTarget(path, files);
+  return ReplaceFileAt(FollowLinks(path, files), path, content, keepPermissions, files);
+}
+
+FileIdentity ReplaceFileAt(const std::string& target, const std::string& path, std::string_view content,
+                           bool keepPermissions, FileSystem& files) {
   struct stat existing;
   bool exists = files.Status(target, &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode))
@@ -232,7 +236,7 @@ FileIdentity ReplaceFile(const std::string& path, std::string_view content, bool
 }
 
 void RemoveStaleTemporaries(const std::string& path, FileSystem& files) {
-  std::string target = ResolveTarget(path, files);
+  std::string target = FollowLinks(path, files);
   std::string folder = FolderOf(target);
   std::string base = BaseName(target);
   for (const std::string& name : files.ListFolder(folder)) {

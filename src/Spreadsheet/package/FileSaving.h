@@ -41,7 +41,7 @@ struct FileIdentity {
 
 // The path a save replaces: the final target of a chain of symbolic links, or `path` itself.
 // Throws Io for a link that cannot be read or a chain that loops.
-std::string ResolveTarget(const std::string& path, FileSystem& files = RealFileSystem());
+std::string FollowLinks(const std::string& path, FileSystem& files = RealFileSystem());
 
 // Writes `content` to `path` as described above and returns the identity of the written file.
 // An existing target without write permission for the user (for root: without any write bit) is
@@ -51,6 +51,10 @@ std::string ResolveTarget(const std::string& path, FileSystem& files = RealFileS
 // system's reason; messages never name the temporary file.
 FileIdentity ReplaceFile(const std::string& path, std::string_view content, bool keepPermissions,
                          FileSystem& files = RealFileSystem());
+// The same for a caller that followed the links itself (FollowLinks) and must write the very file
+// it checked: replaces `target`, naming `path` in its messages.
+FileIdentity ReplaceFileAt(const std::string& target, const std::string& path, std::string_view content,
+                           bool keepPermissions, FileSystem& files = RealFileSystem());
 
 // Removes the temporary files that saves of `path` left behind (a process killed while saving).
 // Only for a caller that holds the file's in-use mark, so that no save of ours is running.

@@ -107,7 +107,7 @@ WorkbookFile::WorkbookFile(std::string path, std::string target, FileSystem& fil
 std::unique_ptr<WorkbookFile> WorkbookFile::Hold(const std::string& path, const EditOptions& options) {
   FileSystem& files = options.files != nullptr ? *options.files : RealFileSystem();
   if (path.empty()) throw Error(ErrorCode::Io, "cannot open a workbook: the file name is empty");
-  std::unique_ptr<WorkbookFile> held(new WorkbookFile(path, ResolveTarget(path, files), files));
+  std::unique_ptr<WorkbookFile> held(new WorkbookFile(path, FollowLinks(path, files), files));
   const std::string& lockPath = held->lockPath_;
   const auto deadline = std::chrono::steady_clock::now() + options.inUseWait;
   std::minstd_rand jitter(static_cast<unsigned>(getpid()));
@@ -208,7 +208,7 @@ void WorkbookFile::Replace(std::string_view content) {
     throw Error(ErrorCode::ChangedOnDisk, "cannot save " + path_ + ": another program " + what +
                                               " it since it was opened; its version is kept");
   }
-  expected_ = ReplaceFile(path_, content, true, files_);
+  expected_ = ReplaceFileAt(target_, path_, content, true, files_);
   if (lockDescriptor_ >= 0) RemoveStaleTemporaries(target_, files_);
 }
 
