@@ -51,7 +51,14 @@ class StoreHandle : public std::enable_shared_from_this<StoreHandle> {
     store_ = std::make_unique<host::Store>(path_, &excel::CreateExcelApplication, inUseWait, service_);
     service_->store = this;
   }
-  ~StoreHandle() { service_->store = nullptr; }
+  // A store still open when Python collects it loses its changes, as a block that raised does; the
+  // ResourceWarning says so, since no exception did.
+  ~StoreHandle() {
+    service_->store = nullptr;
+    if (state_ == State::Closed) return;
+    std::string message = path_ + ": the store was never closed; its changes are discarded";
+    if (PyErr_WarnEx(PyExc_ResourceWarning, message.c_str(), 1) != 0) PyErr_WriteUnraisable(nullptr);
+  }
   StoreHandle(const StoreHandle&) = delete;
   StoreHandle& operator=(const StoreHandle&) = delete;
 

@@ -77,7 +77,7 @@ class Item:
 class Store:
     """An opened store. As a context manager it saves and closes when the block ends normally,
     and closes without saving when the block raises. Outside a `with` block, call close();
-    a store that is garbage-collected while open is discarded."""
+    a store that is garbage-collected while open is discarded with a ResourceWarning."""
 
     @property
     def path(self) -> str: ...

@@ -1,5 +1,6 @@
 # The Python module on workbooks written by openpyxl: reading, every kind of change and its
 # notification, saving on a normal exit and discarding on an exception, and the failures.
+import gc
 import os
 import subprocess
 import zipfile
@@ -61,11 +62,16 @@ def test_changes_are_notified_and_saved_on_a_normal_exit(book):
         ["K07", "note", "Eingefügt", "", "Ulm", ""]]
 
 
-def test_an_exception_in_the_block_leaves_the_file_as_it_was(book):
+def test_an_exception_in_the_block_or_a_store_never_closed_leaves_the_file_as_it_was(book):
     before = book.read_bytes()
     with pytest.raises(RuntimeError), zentora_excel.open(book) as store:
         store["K01"].text = "geändert"
         raise RuntimeError("abandon")
+    store = zentora_excel.open(book)
+    store["K01"].text = "vergessen"
+    with pytest.warns(ResourceWarning, match="never closed"):
+        del store
+        gc.collect()
     assert book.read_bytes() == before
 
 
