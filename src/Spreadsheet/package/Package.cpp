@@ -69,6 +69,16 @@ class Inflater {
 
 }  // namespace
 
+std::string PartFolder(std::string_view partName) {
+  const std::size_t slash = partName.rfind('/');
+  return slash == std::string_view::npos ? "" : std::string(partName.substr(0, slash + 1));
+}
+
+std::string RelationshipsPartOf(std::string_view partName) {
+  const std::string folder = PartFolder(partName);
+  return folder + "_rels/" + std::string(partName.substr(folder.size())) + ".rels";
+}
+
 void MemoryBudget::Charge(std::uint64_t bytes) {
   // A charge that does not fit is not taken, so a failed read leaves the budget as it was.
   std::uint64_t used = used_.load();

@@ -48,6 +48,11 @@ class MemoryBudget {
   std::atomic<std::uint64_t> used_ = 0;
 };
 
+// The folder of a part name with its slash ("xl/worksheets/"), or "" for a part at the root.
+std::string PartFolder(std::string_view partName);
+// The relationships part of `partName` ("xl/worksheets/_rels/sheet1.xml.rels").
+std::string RelationshipsPartOf(std::string_view partName);
+
 class Package {
  public:
   // Opens the zip in `bytes`; `fileName` names the file in messages. Throws NotAWorkbook for data that is

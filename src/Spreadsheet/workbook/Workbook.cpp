@@ -27,18 +27,6 @@ constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" s
 
 bool EndsWith(std::string_view text, std::string_view tail) { return text.ends_with(tail); }
 
-std::string FolderOf(std::string_view part) {
-  std::size_t slash = part.rfind('/');
-  return slash == std::string_view::npos ? "" : std::string(part.substr(0, slash + 1));
-}
-
-std::string RelationshipsPartOf(std::string_view part) {
-  std::size_t slash = part.rfind('/');
-  std::string folder = slash == std::string_view::npos ? "" : std::string(part.substr(0, slash + 1));
-  std::string base(slash == std::string_view::npos ? part : part.substr(slash + 1));
-  return folder + "_rels/" + base + ".rels";
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -60,7 +48,7 @@ std::string ResolveTarget(std::string_view sourcePart, std::string_view target) 
     }
   }
   std::string path =
-      !decoded.empty() && decoded.front() == '/' ? decoded.substr(1) : FolderOf(sourcePart) + decoded;
+      !decoded.empty() && decoded.front() == '/' ? decoded.substr(1) : PartFolder(sourcePart) + decoded;
   std::vector<std::string> segments;
   std::size_t start = 0;
   while (start <= path.size()) {
@@ -286,7 +274,7 @@ void Workbook::ReadStructure() {
     stylesPartExists_ = true;
   } else {
     styles_ = std::make_unique<Styles>();
-    stylesPart_ = FolderOf(workbookPart_) + "styles.xml";
+    stylesPart_ = PartFolder(workbookPart_) + "styles.xml";
   }
 
   // The shared strings and the first sheet are read side by side: each is one streaming parse.

@@ -43,11 +43,4 @@ std::string PrefixOf(const pugi::xml_node& node) {
   return colon == std::string_view::npos ? "" : std::string(name.substr(0, colon + 1));
 }
 
-std::string RelationshipsPartOf(std::string_view partName) {
-  const std::size_t slash = partName.rfind('/');
-  const std::string_view folder = slash == std::string_view::npos ? "" : partName.substr(0, slash + 1);
-  const std::string_view base = slash == std::string_view::npos ? partName : partName.substr(slash + 1);
-  return std::string(folder) + "_rels/" + std::string(base) + ".rels";
-}
-
 }  // namespace zentora::spreadsheet::detail

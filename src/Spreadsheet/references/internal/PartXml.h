@@ -23,7 +23,4 @@ pugi::xml_node ChildNamed(const pugi::xml_node& node, std::string_view name);
 // The name's namespace prefix including the colon ("xdr:"), or "".
 std::string PrefixOf(const pugi::xml_node& node);
 
-// The relationships part of `partName` ("xl/worksheets/_rels/sheet1.xml.rels").
-std::string RelationshipsPartOf(std::string_view partName);
-
 }  // namespace zentora::spreadsheet::detail

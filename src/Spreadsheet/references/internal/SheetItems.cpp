@@ -8,6 +8,7 @@
 
 #include "../../Address.h"
 #include "../../Error.h"
+#include "../../package/Package.h"
 #include "PartXml.h"
 
 namespace zentora::spreadsheet::detail {
