@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,6 +61,12 @@ class CommandLine : public ::testing::Test {
     const int code = cli::Run(args, out, err, [this] { return StartRecorded(record); });
     return {code, out.str(), err.str()};
   }
+  // Runs a command that must succeed.
+  Outcome Ok(const std::vector<std::string>& args) {
+    Outcome outcome = Run(args);
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    return outcome;
+  }
 
   Grid Saved(std::int32_t rows, std::int32_t columns) {
     return ReadWorkbook(*excel::CreateExcelApplication(), book, rows, columns);
@@ -82,14 +89,11 @@ class CommandLine : public ::testing::Test {
 
 TEST_F(CommandLine, EveryCommandExplainsItself) {
   for (const std::string command : {"list", "show", "get", "set", "new", "delete"}) {
-    const Outcome outcome = Run({command, "--help"});
-    EXPECT_EQ(outcome.code, 0) << command;
+    const Outcome outcome = Ok({command, "--help"});
     EXPECT_EQ(outcome.out.rfind("usage: zentora-excel " + command, 0), 0U) << outcome.out;
     EXPECT_EQ(outcome.err, "");
   }
-  const Outcome overview = Run({"--help"});
-  EXPECT_EQ(overview.code, 0);
-  EXPECT_NE(overview.out.find("commands:"), std::string::npos);
+  EXPECT_NE(Ok({"--help"}).out.find("commands:"), std::string::npos);
 }
 
 TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
@@ -151,16 +155,12 @@ TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
 }
 
 TEST_F(CommandLine, ListPrintsATableOrJsonOfTheCellsExactly) {
-  Outcome outcome = Run({"list", book});
-  EXPECT_EQ(outcome.code, 0) << outcome.err;
-  EXPECT_EQ(outcome.out,
+  EXPECT_EQ(Ok({"list", book}).out,
             "ID  TYPE     TEXT               Vorname  Ort     Type\n"
             "--  -------  -----------------  -------  ------  ------\n"
             "k1  contact  Anna Müller        Anna     Köln    privat\n"
             "k2  contact  Zeile 1⏎Zeile \"2\"  Jörg     Gießen\n");
-  outcome = Run({"list", book, "--json"});
-  EXPECT_EQ(outcome.code, 0) << outcome.err;
-  EXPECT_EQ(outcome.out,
+  EXPECT_EQ(Ok({"list", book, "--json"}).out,
             "[\n"
             "  {\"ID\": \"k1\", \"TYPE\": \"contact\", \"TEXT\": \"Anna Müller\", \"Vorname\": \"Anna\", "
             "\"Ort\": \"Köln\", \"Type\": \"privat\"},\n"
@@ -170,41 +170,30 @@ TEST_F(CommandLine, ListPrintsATableOrJsonOfTheCellsExactly) {
 }
 
 TEST_F(CommandLine, FieldsAreFixedByNameInAnyCaseUnlessWrittenWithDollar) {
-  const struct {
-    std::string path;
-    std::string id;
-    std::string field;
-    std::string value;
-  } cases[] = {{book, "K1", "TYPE", "contact\n"},  {book, "k1", "$Type", "privat\n"},
-               {book, "k1", "ort", "Köln\n"},      {book, "k2", "Text", "Zeile 1\nZeile \"2\"\n"},
-               {full, "K1", "KEYWORDS", "rot\n"},  {full, "k1", "Log", "20261201090000\n"},
-               {full, "k1", "evalall", "4\n"},     {full, "k1", "evalcount", "0\n"},
-               {full, "k1", "SOURCE", "web\n"},    {full, "k1", "$phone", "0221\n"},
-               {full, "k1", "datum", "20260101\n"}};
-  for (const auto& example : cases) {
-    const Outcome outcome = Run({"get", example.path, example.id, example.field});
-    EXPECT_EQ(outcome.code, 0) << outcome.err;
-    EXPECT_EQ(outcome.out, example.value) << example.field;
-  }
-  const Outcome shown = Run({"show", book, "k1"});
+  const std::array<std::string, 4> cases[] = {
+      {book, "K1", "TYPE", "contact\n"},  {book, "k1", "$Type", "privat\n"},
+      {book, "k1", "ort", "Köln\n"},      {book, "k2", "Text", "Zeile 1\nZeile \"2\"\n"},
+      {full, "K1", "KEYWORDS", "rot\n"},  {full, "k1", "Log", "20261201090000\n"},
+      {full, "k1", "evalall", "4\n"},     {full, "k1", "evalcount", "0\n"},
+      {full, "k1", "SOURCE", "web\n"},    {full, "k1", "$phone", "0221\n"},
+      {full, "k1", "datum", "20260101\n"}};
+  for (const auto& [path, id, field, value] : cases)
+    EXPECT_EQ(Ok({"get", path, id, field}).out, value) << field;
+  const Outcome shown = Ok({"show", book, "k1"});
   EXPECT_NE(shown.out.find("text: Anna Müller\n"), std::string::npos) << shown.out;
   EXPECT_NE(shown.out.find("Type: privat\n"), std::string::npos) << shown.out;
   EXPECT_NE(shown.out.find("url: file://" + book + "#k1\n"), std::string::npos) << shown.out;
 }
 
 TEST_F(CommandLine, SetWritesThroughTheItemAndTheWorkbookKeepsIt) {
-  EXPECT_EQ(Run({"set", book, "k2", "text", "Jörg Weiß"}).code, 0);
-  EXPECT_EQ(Run({"set", book, "k2", "Ort", "München"}).code, 0);
-  const Outcome owner = Run({"--notifications", "set", book, "k2", "OWNER", "jörg"});
-  EXPECT_EQ(owner.code, 0);
-  EXPECT_EQ(owner.err, "notification 15 \"jörg\"\n");
-  EXPECT_EQ(Run({"set", book, "k1", "Telefon", "0221 4711", "--add-field"}).code, 0);
+  Ok({"set", book, "k2", "text", "Jörg Weiß"});
+  Ok({"set", book, "k2", "Ort", "München"});
+  EXPECT_EQ(Ok({"--notifications", "set", book, "k2", "OWNER", "jörg"}).err, "notification 15 \"jörg\"\n");
+  Ok({"set", book, "k1", "Telefon", "0221 4711", "--add-field"});
   const Grid saved = Saved(3, 8);
-  EXPECT_EQ(saved[0],
-            (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Type", "OWNER", "Telefon"}));
-  EXPECT_EQ(saved[2],
-            (std::vector<std::string>{"k2", "contact", "Jörg Weiß", "Jörg", "München", "", "jörg", ""}));
-  EXPECT_EQ(saved[1][7], "0221 4711");
+  EXPECT_EQ(saved, (Grid{{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Type", "OWNER", "Telefon"},
+                         {"k1", "contact", "Anna Müller", "Anna", "Köln", "privat", "", "0221 4711"},
+                         {"k2", "contact", "Jörg Weiß", "Jörg", "München", "", "jörg", ""}}));
 
   record->failing = {"SaveAs"};
   const Outcome unsaved = Run({"set", book, "k1", "text", "verloren"});
@@ -217,50 +206,43 @@ TEST_F(CommandLine, SetWritesThroughTheItemAndTheWorkbookKeepsIt) {
 }
 
 TEST_F(CommandLine, NewPrintsAnIdentifierThatTheWorkbookKeepsAndCreatesAMissingBook) {
-  const Outcome created = Run({"new", book, "--type", "firma", "--text", "Bäckerei Groß", "--data",
-                               "Ort=Köln", "--data", "E-Mail=info@example.de"});
-  ASSERT_EQ(created.code, 0) << created.err;
+  const Outcome created = Ok({"new", book, "--type", "firma", "--text", "Bäckerei Groß", "--data", "Ort=Köln",
+                              "--data", "E-Mail=info@example.de"});
   const std::string id = created.out.substr(0, created.out.size() - 1);
   EXPECT_EQ(id.size(), 38U);
   EXPECT_EQ(Saved(4, 7)[3],
             (std::vector<std::string>{id, "firma", "Bäckerei Groß", "", "Köln", "", "info@example.de"}));
 
   const std::string fresh = folder.Path("Neu.xlsx");
-  ASSERT_EQ(Run({"new", fresh, "--text", "Erster"}).code, 0);
+  Ok({"new", fresh, "--text", "Erster"});
   const Grid made = ReadWorkbook(*excel::CreateExcelApplication(), fresh, 2, 5);
   EXPECT_EQ(made[0], (std::vector<std::string>{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}));
   EXPECT_EQ(made[1][2], "Erster");
 }
 TEST_F(CommandLine, ChangesGoThroughTheItemAndReachTheWorkbook) {
-  Outcome last;
   const excel::FixedClock clock({2026, 12, 5, 10, 0, 0});
   const excel::ClockOverride useClock(clock);
-  ASSERT_EQ((last = Run({"set", full, "k1", "text", "Anna M."})).code, 0) << last.err;
-  ASSERT_EQ((last = Run({"set", full, "k1", "OWNER", "jörg"})).code, 0) << last.err;
-  ASSERT_EQ((last = Run({"view", full, "k1"})).code, 0) << last.err;
-  ASSERT_EQ((last = Run({"log", full, "k1"})).code, 0) << last.err;
-  EXPECT_EQ(last.out,
+  Ok({"set", full, "k1", "text", "Anna M."});
+  Ok({"set", full, "k1", "OWNER", "jörg"});
+  Ok({"view", full, "k1"});
+  EXPECT_EQ(Ok({"log", full, "k1"}).out,
             "created: 2026-12-01 09:00:00\nchanged: 2026-12-05 10:00:00 (2 times)\n"
             "viewed: 2026-12-05 10:00:00 (1 time)\n");
-  ASSERT_EQ((last = Run({"keywords", full, "k1", "add", "grün", "rot"})).code, 0) << last.err;
-  EXPECT_NE(last.err.find("keyword \"rot\" is already there"), std::string::npos) << last.err;
-  ASSERT_EQ((last = Run({"keywords", full, "k1", "--json"})).code, 0) << last.err;
-  EXPECT_EQ(last.out, "[\"rot\", \"grün\"]\n");
-  ASSERT_EQ((last = Run({"keywords", full, "k1", "remove", "rot", "blau"})).code, 0) << last.err;
-  EXPECT_EQ(last.err, "zentora-excel: no keyword \"blau\"; nothing removed\n");
-  ASSERT_EQ((last = Run({"rating", full, "k1", "--json"})).code, 0) << last.err;
-  EXPECT_EQ(last.out, "{\"rating\": 4, \"text\": \"4,5\"}\n");
+  EXPECT_NE(Ok({"keywords", full, "k1", "add", "grün", "rot"}).err.find("keyword \"rot\" is already there"),
+            std::string::npos);
+  EXPECT_EQ(Ok({"keywords", full, "k1", "--json"}).out, "[\"rot\", \"grün\"]\n");
+  EXPECT_EQ(Ok({"keywords", full, "k1", "remove", "rot", "blau"}).err,
+            "zentora-excel: no keyword \"blau\"; nothing removed\n");
+  EXPECT_EQ(Ok({"rating", full, "k1", "--json"}).out, "{\"rating\": 4, \"text\": \"4,5\"}\n");
   EXPECT_EQ(Openpyxl(full, "assert row[4] == 'grün', row\nassert row[5].startswith('20261201090000,'), row"),
             "ok\n");
 }
 
 TEST_F(CommandLine, ATextFormFromAnotherWorkbookReproducesItsFields) {
-  Outcome last;
-  ASSERT_EQ((last = Run({"text", full, "k1"})).code, 0) << last.err;
-  const std::string form = last.out.substr(0, last.out.size() - 1);
+  const std::string form = Ok({"text", full, "k1"}).out;
   const std::string other = folder.Path("Andere.xlsx");
   WriteWorkbook(*excel::CreateExcelApplication(), other, {{"ID", "TEXT"}, {"z9", "alt"}});
-  ASSERT_EQ((last = Run({"text", other, "z9", "--set", form})).code, 0) << last.err;
+  Ok({"text", other, "z9", "--set", form.substr(0, form.size() - 1)});
   // The form carries no date, source or evaluation into another store; everything else arrives.
   EXPECT_EQ(
       Openpyxl(
@@ -277,7 +259,7 @@ TEST_F(CommandLine, AFirstOpeningSaysWhatItChangesAndDryRunWritesNothing) {
   WriteWorkbook(*excel::CreateExcelApplication(), plain,
                 {{"TEXT", "Notiz"}, {"eins", std::string(5000, 'x')}, {"zwei", ""}});
   const std::string before = Bytes(plain);
-  ASSERT_EQ((last = Run({"--dry-run", "list", plain})).code, 0) << last.err;
+  last = Ok({"--dry-run", "list", plain});
   EXPECT_NE(last.err.find("adds the heading \"ID\" in column C and writes new IDs into 2 rows"),
             std::string::npos)
       << last.err;
@@ -288,14 +270,12 @@ TEST_F(CommandLine, AFirstOpeningSaysWhatItChangesAndDryRunWritesNothing) {
     EXPECT_LE(std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }), 100)
         << line;
   }
-  ASSERT_EQ((last = Run({"list", plain})).code, 0) << last.err;
-  EXPECT_NE(last.err, "");
+  EXPECT_NE(Ok({"list", plain}).err, "");
   const std::string headings = folder.Path("Kopf.xlsx");
   WriteWorkbook(*excel::CreateExcelApplication(), headings, {{"TEXT"}});
-  ASSERT_EQ((last = Run({"--dry-run", "list", headings})).code, 0) << last.err;
-  EXPECT_NE(last.err.find("adds the heading \"ID\" in column B, and gives"), std::string::npos) << last.err;
-  ASSERT_EQ((last = Run({"list", plain})).code, 0) << last.err;
-  EXPECT_EQ(last.err, "");
+  EXPECT_NE(Ok({"--dry-run", "list", headings}).err.find("adds the heading \"ID\" in column B, and gives"),
+            std::string::npos);
+  EXPECT_EQ(Ok({"list", plain}).err, "");
 }
 
 }  // namespace
