@@ -23,17 +23,15 @@ const Grid kContacts = {
 };
 
 TEST(TextFormFields, FieldValueTakesTheExactKeyBehindEscapedBarsAndPathFileNameTheLastComponent) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"ID=k1|Type=contact", "k1"},
-      {"id=k1|ID=k2", "k2"},
-      {"Id=k1", ""},
-      {"Text=a\\|ID=x|ID=y", "y"},
-      {"Text=a\\\\|ID=y", "y"},
-      {"ID=k\\|1|ID=k2", "k|1"},
-      {"Text=x|ID", ""},
-      {"ID=a=b", "a=b"},
-      {"", ""},
-  };
+  const std::pair<const char*, const char*> cases[] = {{"ID=k1|Type=contact", "k1"},
+                                                       {"id=k1|ID=k2", "k2"},
+                                                       {"Id=k1", ""},
+                                                       {"Text=a\\|ID=x|ID=y", "y"},
+                                                       {"Text=a\\\\|ID=y", "y"},
+                                                       {"ID=k\\|1|ID=k2", "k|1"},
+                                                       {"Text=x|ID", ""},
+                                                       {"ID=a=b", "a=b"},
+                                                       {"", ""}};
   for (const auto& [text, id] : cases) EXPECT_EQ(FieldValue(text, "ID"), id) << text;
   EXPECT_EQ(PathFileName("/srv\\share/Bericht.txt"), "Bericht.txt");
 }
@@ -70,8 +68,7 @@ TEST_F(Pasting, FileAndPathFieldsGiveTypeAndText) {
       {"ID=f1|DataFile=x", "file", "Bericht 2024.pdf"},
       {"ID=f2|DataFile=x|DataPath=y", "path", "Archiv"},
       {"ID=f3|Type=File|DataFile=x", "File", ""},  // only the exact type takes the file's name
-      {"ID=f4|Type=file|Text=Titel|DataFile=x", "file", "Titel"},
-  };
+      {"ID=f4|Type=file|Text=Titel|DataFile=x", "file", "Titel"}};
   for (const auto& c : cases) {
     auto general = std::make_shared<host::GeneralItem>();
     general->Item_ID(FieldValue(c[0], "ID"));

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "ConditionFilter.h"
 #include "GeneralItem.h"
@@ -21,54 +23,35 @@ GeneralItem Contact() {
 }
 
 TEST(ConditionFilters, MatchAsTheGrammarReads) {
-  struct Case {
-    const char* condition;
-    bool matches;
-  };
-  const Case cases[] = {
-      {"", true},
-      {"type=contact", true},
-      {"TYPE = contact ", true},  // fixed names in any case, spaces around do not count
-      {"type=Contact", false},    // "=" compares exactly
-      {"type<>note", true},
-      {"$Ort=München", true},
-      {"$ort=München", false},  // the general item keys its data fields exactly
-      {"$Fehlt=", true},        // a missing data field reads ""
-      {"text~WEISS", false},    // simple folding: ß is not "ss"
-      {"text~WEIß-schulz", true},
-      {"keywords~Berlin", true},
-      {"owner=anna&type=note", false},        // and
-      {"owner=anna&type=note;id=K02", true},  // or, "&" binding closer
-      {"$Notiz=a\\&b\\; c", true},            // escaped separators belong to the value
-      {"$Notiz~\\ c", true},                  // an escaped space is kept
-      {"id=K02=x", false},                    // the value runs to the separator
-  };
+  // Fixed names in any case, spaces around do not count; "=" compares exactly; the general item keys its
+  // data fields exactly and a missing one reads ""; "~" folds simply (ß is not "ss"); "&" binds closer
+  // than ";"; escaped separators and spaces belong to the value, which runs to the separator.
   GeneralItem item = Contact();
-  for (const Case& c : cases) EXPECT_EQ(ConditionFilter(c.condition).Matches(item), c.matches) << c.condition;
+  for (const char* condition :
+       {"", "type=contact", "TYPE = contact ", "type<>note", "$Ort=München", "$Fehlt=", "text~WEIß-schulz",
+        "keywords~Berlin", "owner=anna&type=note;id=K02", "$Notiz=a\\&b\\; c", "$Notiz~\\ c"})
+    EXPECT_TRUE(ConditionFilter(condition).Matches(item)) << condition;
+  for (const char* condition :
+       {"type=Contact", "$ort=München", "text~WEISS", "owner=anna&type=note", "id=K02=x"})
+    EXPECT_FALSE(ConditionFilter(condition).Matches(item)) << condition;
 }
 
 TEST(ConditionFilters, MalformedExpressionsNameTheirPosition) {
-  struct Case {
-    const char* condition;
-    std::size_t position;
-    const char* says;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::size_t, const char*> cases[] = {
       {"type", 1, "has no operator"},           {"type=a&", 8, "empty condition"},
       {"type=a;;text=b", 8, "empty condition"}, {"=a", 1, "without a field name"},
       {"typ=a", 1, "unknown field \"typ\""},    {"type=a&$=b", 8, "\"$\" without a data field name"},
       {"text<a", 5, "unknown operator \"<\""},  {"text>a", 5, "unknown operator \">\""},
-      {"text=a\\", 7, "backslash ends"},
-  };
-  for (const Case& c : cases) {
+      {"text=a\\", 7, "backslash ends"}};
+  for (const auto& [condition, position, says] : cases) {
     try {
-      ConditionFilter filter(c.condition);
-      ADD_FAILURE() << c.condition << " was accepted";
+      ConditionFilter filter(condition);
+      ADD_FAILURE() << condition << " was accepted";
     } catch (const FilterSyntaxError& error) {
-      EXPECT_EQ(error.position(), c.position) << c.condition;
+      EXPECT_EQ(error.position(), position) << condition;
       const std::string message = error.what();
-      EXPECT_NE(message.find(c.says), std::string::npos) << message;
-      EXPECT_NE(message.find("position " + std::to_string(c.position)), std::string::npos) << message;
+      EXPECT_NE(message.find(says), std::string::npos) << message;
+      EXPECT_NE(message.find("position " + std::to_string(position)), std::string::npos) << message;
     }
   }
 }

@@ -136,8 +136,7 @@ TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
       {{"list", folder.Path("Alt.xls")}, 1, {"Alt.xls: this is a legacy binary .xls workbook"}},
       {{"list", folder.Path("Tabelle.csv")}, 1, {"Tabelle.csv: this is a CSV or other text file"}},
       {{"list", folder.Path("Geheim.xlsx")}, 1, {"Geheim.xlsx: this workbook is encrypted"}},
-      {{"list", folder.Path("Ordner.xlsx")}, 1, {"Ordner.xlsx is a folder, not a workbook"}},
-  };
+      {{"list", folder.Path("Ordner.xlsx")}, 1, {"Ordner.xlsx is a folder, not a workbook"}}};
   for (const auto& example : cases) {
     const std::string file = example.args.size() > 1 ? example.args[1] : "";
     const bool isFile = std::filesystem::is_regular_file(file);

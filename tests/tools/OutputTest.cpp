@@ -35,8 +35,7 @@ TEST(WriteTable, NarrowsTheWidestColumnsUntilALineFits) {
       {{{"ID", "Notiz"}, {"k1", "Köln liegt am Rhein"}},
        0,
        "ID  Notiz\n--  -------------------\nk1  Köln liegt am Rhein\n"},
-      {{{"Ort", "PLZ", "Straße"}, {"Köln", "50667", "Domkloster"}}, 5, "…  ……\n-  -…\n…  ……\n"},
-  };
+      {{{"Ort", "PLZ", "Straße"}, {"Köln", "50667", "Domkloster"}}, 5, "…  ……\n-  -…\n…  ……\n"}};
   for (const auto& example : cases) {
     std::ostringstream out;
     WriteTable(out, example.rows, example.width);
