@@ -13,6 +13,7 @@ namespace {
 
 using excel::testing::HaveOpenpyxl;
 using excel::testing::RunPython;
+using excel::testing::ShellQuoted;
 using excel::testing::TempFolder;
 
 // The standard output of a command run on the project's engine; a test failure when it fails.
@@ -57,11 +58,10 @@ TEST_F(Transfer, ExportThenImportCarriesEveryFieldKindByteForByte) {
       "def rows(path):\n"
       "    sheet = openpyxl.load_workbook(path).worksheets[0]\n"
       "    return [[c.value or '' for c in row] for row in sheet.iter_rows(max_col=10)]\n"
-      "src, dst = rows('" +
-      source + "'), rows('" + target +
-      "')\n"
-      "assert len(src) == len(dst) == 3, (src, dst)\n"
-      "assert src[1][0] == 'k01' and src[2][0] == 'k02', src\n"
+      "src, dst = rows(" +
+      ShellQuoted(source) + "), rows(" + ShellQuoted(target) +
+      ")\n"
+      "assert len(src) == len(dst) == 3 and src[1][0] == 'k01' and src[2][0] == 'k02', (src, dst)\n"
       "for s, d in zip(src, dst):\n"
       "    assert d[7] in ('', 'SOURCE'), d\n"
       "    s[7] = d[7]\n"
@@ -73,8 +73,8 @@ TEST_F(Transfer, ExportThenImportCarriesEveryFieldKindByteForByte) {
 TEST_F(Transfer, ListWhereOnALargeWorkbookAgreesWithAPythonFilter) {
   const std::string book = folder.Path("Gross.xlsx");
   const std::string listed = folder.Path("Liste.json");
-  const char* made =
-      "import openpyxl, sys\n"
+  const auto made = RunPython(
+      "import openpyxl\n"
       "book = openpyxl.Workbook(write_only=True)\n"
       "sheet = book.create_sheet()\n"
       "sheet.append(['ID', 'TYPE', 'TEXT', 'Ort'])\n"
@@ -83,10 +83,9 @@ TEST_F(Transfer, ListWhereOnALargeWorkbookAgreesWithAPythonFilter) {
       "for i in range(100000):\n"
       "    sheet.append(['r%06d' % i, ('contact', 'note', 'Contact')[i % 3],\n"
       "                  names[(i // 3) % 5] + ' ' + str(i), towns[(i // 7) % 5]])\n"
-      "book.save(sys.argv[1])\n";
-  ASSERT_EQ(
-      excel::testing::RunShell("/usr/bin/python3 -c " + excel::testing::ShellQuoted(made) + " " + book).code,
-      0);
+      "book.save(" +
+      ShellQuoted(book) + ")\n");
+  ASSERT_EQ(made.code, 0) << made.out;
   std::ofstream(listed, std::ios::binary)
       << Output({"list", book, "--json", "--where", "type=contact&$Ort=Köln;text~MÜLLER "});
   const auto check = RunPython(
