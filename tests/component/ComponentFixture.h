@@ -30,6 +30,17 @@ Error CaughtError(Action action) {
   return Error(ErrorCode::InvalidArgument, "");
 }
 
+// Expects `action` to throw an Error with `code` whose message contains `fragment`.
+template <typename Action>
+void ExpectError(Action action, ErrorCode code, const std::string& fragment = "") {
+  const Error error = CaughtError(action);
+  EXPECT_EQ(error.code(), code) << error.what();
+  EXPECT_NE(std::string(error.what()).find(fragment), std::string::npos) << error.what();
+}
+
+using Texts = std::vector<std::string>;
+using Numbers = std::vector<std::int32_t>;
+
 // The keys of `collection` in entry order ("" for entries without a key).
 template <typename Value>
 std::vector<std::string> Keys(const KeyedCollection<Value>& collection) {

@@ -25,7 +25,6 @@ class RecordedWorksheet : public ExcelWorksheet {
     sheet_->SetCellText(row, column, text);
   }
   void SetNumberFormat(std::int32_t row, std::int32_t column, std::string_view format) override {
-    record_->Check("SetNumberFormat");
     sheet_->SetNumberFormat(row, column, format);
     record_->formats[{row, column}] = format;
   }
@@ -49,7 +48,6 @@ class RecordedWorkbook : public ExcelWorkbook {
       : workbook_(std::move(workbook)), record_(std::move(record)) {}
 
   std::shared_ptr<ExcelWorksheet> FirstSheet() override {
-    record_->Check("FirstSheet");
     return std::make_shared<RecordedWorksheet>(workbook_->FirstSheet(), record_);
   }
   void SaveAs(const std::string& path, std::int32_t accessMode) override {
@@ -73,12 +71,8 @@ class RecordedApplication : public ExcelApplication {
 
   void SetDisplayAlerts(bool on) override { application_->SetDisplayAlerts(on); }
   void SetInUseWait(std::chrono::milliseconds wait) override { application_->SetInUseWait(wait); }
-  std::shared_ptr<ExcelWorkbook> AddWorkbook() override {
-    record_->Enter("AddWorkbook");
-    return Recorded(application_->AddWorkbook());
-  }
+  std::shared_ptr<ExcelWorkbook> AddWorkbook() override { return Recorded(application_->AddWorkbook()); }
   std::shared_ptr<ExcelWorkbook> AddWorkbook(const std::string& templatePath) override {
-    record_->Enter("AddWorkbook", templatePath);
     return Recorded(application_->AddWorkbook(templatePath));
   }
   void Quit() override {

@@ -1,6 +1,6 @@
-// The project's spreadsheet engine behind a recording layer for tests: calls
-// are logged, cell reads counted, number formats remembered, and any operation
-// made to fail on demand; everything else passes through to the engine.
+// The project's spreadsheet engine behind a recording layer for tests: changing
+// calls are logged, cell reads counted, number formats remembered, and cell reads
+// and changing calls made to fail on demand; everything passes through to the engine.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,8 @@ namespace zentora::excel::testing {
 
 // What the recorded applications of one test share.
 struct SpreadsheetRecord {
-  // Operation names ("SaveAs", "Close", "Quit", "AddWorkbook", "CellText", "SetCellText", "SetNumberFormat",
-  // "ClearContents", "DeleteRows") that throw Error(Spreadsheet) instead of passing through.
+  // Operation names ("SaveAs", "Close", "Quit", "CellText", "SetCellText", "ClearContents", "DeleteRows")
+  // that throw Error(Spreadsheet) instead of passing through.
   std::set<std::string> failing;
   // One line per call that changes something: the operation and its arguments ("SaveAs /tmp/a.xlsx 1").
   std::vector<std::string> calls;

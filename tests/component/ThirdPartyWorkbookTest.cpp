@@ -40,16 +40,12 @@ TEST_F(ThirdPartyWorkbook, OpensWithoutIdentifierColumnAndWritesOneBack) {
   CountingGuidSource guids;
   GuidOverride guidOverride(guids);
   auto location = Open(path);
-  EXPECT_EQ(location->Count(), 2);
-  EXPECT_EQ(location->IDfield, 6);
-  EXPECT_EQ(location->GetField("$Type"), 2);
-  EXPECT_EQ(location->GetField("type"), 0);
-  EXPECT_EQ(location->GetField("text"), 4);
-
+  EXPECT_EQ((Numbers{location->Count(), location->IDfield, location->GetField("$Type"),
+                     location->GetField("type"), location->GetField("text")}),
+            (Numbers{2, 6, 2, 0, 4}));
   auto anna = location->Item(1);
-  EXPECT_EQ(anna->Item_ID(), "{00000000-0000-4000-8000-000000000001}");
-  EXPECT_EQ(anna->Item_Text(), "Anna Müller");
-  EXPECT_EQ(anna->Item_DataText("plz"), "50667");
+  EXPECT_EQ((Texts{anna->Item_ID(), anna->Item_Text(), anna->Item_DataText("plz")}),
+            (Texts{"{00000000-0000-4000-8000-000000000001}", "Anna Müller", "50667"}));
   anna->Item_Typ("Kundin");
   location->GetItem("{00000000-0000-4000-8000-000000000002}")->Item_DataSet("Ort", "Gießen");
   location->Disconnect();

@@ -19,13 +19,13 @@ std::string FileText(const std::filesystem::path& path) {
   return text.str();
 }
 
-// A text call's result, read as a host does: its length first, then the text.
-template <typename Call>
-std::string TextOf(Call call) {
+// The result of `object`'s text call, read as a host does: its length first, then the text.
+template <typename Object, typename Call>
+std::string TextOf(Object* object, Call call) {
   std::size_t length = 0;
-  EXPECT_EQ(call(nullptr, 0, &length), ZENTORA_E_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(call(object, nullptr, 0, &length), ZENTORA_E_INSUFFICIENT_BUFFER);
   std::string text(length + 1, '\0');
-  EXPECT_EQ(call(text.data(), text.size(), &length), ZENTORA_OK);
+  EXPECT_EQ(call(object, text.data(), text.size(), &length), ZENTORA_OK);
   text.resize(length);
   return text;
 }
@@ -67,15 +67,13 @@ TEST_F(LoadedLibrary, HostOpensAWorkbookReadsAnItemAndReleasesEverything) {
             ZENTORA_OK);
   EXPECT_EQ(factory->calls->Release(factory), 0U);
 
-  std::int32_t opened = 0;
   std::int32_t count = 0;
-  ASSERT_EQ(location->calls->OpenLocation(location, book.c_str(), &opened), ZENTORA_OK);
+  ASSERT_EQ(location->calls->OpenLocation(location, book.c_str(), &count), ZENTORA_OK);
   ASSERT_EQ(location->calls->Count(location, &count), ZENTORA_OK);
   EXPECT_EQ(count, 10);
   ZentoraItem* item = nullptr;
   ASSERT_EQ(location->calls->GetItem(location, "K02", &item), ZENTORA_OK);
-  EXPECT_EQ(TextOf([&](char* b, std::size_t c, std::size_t* l) { return item->calls->Text(item, b, c, l); }),
-            "Jörg Weiß");
+  EXPECT_EQ(TextOf(item, item->calls->Text), "Jörg Weiß");
   void* other = &count;
   EXPECT_EQ(item->calls->QueryInterface(item, &ZENTORA_IID_LOCATION, &other), ZENTORA_E_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
@@ -83,10 +81,7 @@ TEST_F(LoadedLibrary, HostOpensAWorkbookReadsAnItemAndReleasesEverything) {
 
   EXPECT_EQ(location->calls->GetItem(location, "nobody", &item), ZENTORA_FALSE);
   EXPECT_EQ(location->calls->Item(location, 11, &item), ZENTORA_E_COMPONENT(9));
-  EXPECT_NE(TextOf([&](char* b, std::size_t c, std::size_t* l) {
-              return location->calls->LastError(location, b, c, l);
-            }).find("11"),
-            std::string::npos);
+  EXPECT_NE(TextOf(location, location->calls->LastError).find("11"), std::string::npos);
   EXPECT_EQ(location->calls->Disconnect(location), ZENTORA_OK);
   EXPECT_EQ(canUnloadNow(), ZENTORA_FALSE);  // before the last release
   EXPECT_EQ(location->calls->Release(location), 0U);

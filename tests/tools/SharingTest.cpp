@@ -1,6 +1,7 @@
-// Several users and programs on one workbook: command-line processes at once lose no change,
-// reading commands leave a prepared workbook alone, failing commands leave it as it was, and a
-// workbook that LibreOffice marks as in use is not written.
+// The command-line program on a temporary copy of the bundled example, run as a user runs it: its
+// changes open in openpyxl; several processes at once lose no change, reading commands leave a
+// prepared workbook alone, failing commands leave it as it was, and a workbook that LibreOffice marks
+// as in use is not written.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -16,12 +17,13 @@
 namespace zentora::cli {
 namespace {
 
+using excel::testing::HaveOpenpyxl;
 using excel::testing::ProcessOutcome;
 using excel::testing::RunShell;
 using excel::testing::ShellQuoted;
 using excel::testing::TempFolder;
 
-class Sharing : public ::testing::Test {
+class ExampleBook : public ::testing::Test {
  protected:
   void SetUp() override { std::filesystem::copy_file(ZENTORA_EXAMPLE_BOOK, book); }
   ProcessOutcome Program(const std::string& arguments) {
@@ -36,12 +38,53 @@ class Sharing : public ::testing::Test {
            std::to_string(info.st_mtim.tv_nsec);
   }
 
+  // Runs a Python snippet with `sheet` bound to the first sheet of the book, loaded by openpyxl.
+  ProcessOutcome Openpyxl(const std::string& snippet) {
+    const std::string script = folder.Path("check.py");
+    std::ofstream(script) << "import openpyxl\nsheet = openpyxl.load_workbook(" << quoted
+                          << ").worksheets[0]\n"
+                          << snippet << "\n";
+    return RunShell("/usr/bin/python3 " + ShellQuoted(script));
+  }
+
   TempFolder folder;
   std::string book = folder.Path("Adressbuch.xlsx");
   std::string quoted = ShellQuoted(book);
 };
 
-TEST_F(Sharing, EightProcessesAtOnceLoseNoChange) {
+TEST_F(ExampleBook, ListShowsTheAddressBook) {
+  const ProcessOutcome listed = Program("list --wide " + quoted);
+  ASSERT_EQ(listed.code, 0) << listed.out;
+  EXPECT_EQ(listed.out.rfind("ID   TYPE     TEXT", 0), 0U) << listed.out;
+  EXPECT_NE(listed.out.find("k03  contact  Zoë Schäfer"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("Straße"), std::string::npos);
+}
+
+TEST_F(ExampleBook, ChangesMadeFromTheCommandLineOpenInOpenpyxl) {
+  if (!HaveOpenpyxl()) GTEST_SKIP() << "python3-openpyxl is not installed";
+  ASSERT_EQ(Program("set " + quoted + " K02 Ort 'Fürth'").code, 0);
+  ASSERT_EQ(Program("set " + quoted + " k05 text 'Lüder Hoß\nHafen'").code, 0);
+  const ProcessOutcome created = Program("new " + quoted + " --text 'Neue Ärztin' --data 'Telefon=0800 1'");
+  ASSERT_EQ(created.code, 0) << created.out;
+  const std::string id = created.out.substr(0, created.out.size() - 1);
+  EXPECT_EQ(Program("delete " + quoted + " K03").out, "") << "nothing on either stream";
+
+  const ProcessOutcome checked = Openpyxl(
+      "rows = [[c.value for c in r] for r in sheet.iter_rows()]\n"
+      "assert rows[0][:10] == "
+      "['ID','TYPE','TEXT','Vorname','Nachname','Straße','PLZ','Ort','Telefon','E-Mail'], rows[0]\n"
+      "assert [r[0] for r in rows[1:4]] == ['k01','k02','k04'] and rows[2][7] == 'Fürth', rows[2]\n"
+      "assert rows[4][2] == 'Lüder Hoß\\nHafen', repr(rows[4][2])\n"
+      "assert rows[10][0] == " +
+      ShellQuoted(id) +
+      " and len(rows) == 11, rows[10:]\n"
+      "assert rows[10][2] == 'Neue Ärztin' and rows[10][8] == '0800 1', rows[10]\n"
+      "assert sheet.cell(11, 3).number_format == '@'\n"
+      "print('ok')");
+  EXPECT_EQ(checked.out, "ok\n");
+}
+
+TEST_F(ExampleBook, EightProcessesAtOnceLoseNoChange) {
   std::vector<std::string> kept;  // the new items' IDs and the values last set
   for (int round = 0; round < 20; ++round) {
     std::vector<std::future<ProcessOutcome>> running;
@@ -65,7 +108,7 @@ TEST_F(Sharing, EightProcessesAtOnceLoseNoChange) {
     EXPECT_NE(listed.out.find("\"" + text + "\""), std::string::npos) << text;
 }
 
-TEST_F(Sharing, FailingCommandsLeaveTheWorkbookAsItWasAndReadingOnesLeaveAPreparedOneAlone) {
+TEST_F(ExampleBook, FailingCommandsLeaveTheWorkbookAsItWasAndReadingOnesLeaveAPreparedOneAlone) {
   std::string version = Version();
   for (const std::string& arguments :
        {"get " + quoted + " k99 text", "show " + quoted + " k99", "delete " + quoted + " k99",
