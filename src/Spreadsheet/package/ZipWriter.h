@@ -1,8 +1,8 @@
 // Writes a zip archive into memory entry by entry: entries copied from
 // another archive keep their compressed bytes as they are, new content is
-// gathered whole and deflated with libdeflate in one call. The engine writes
-// archives itself so that unchanged parts are never recompressed and changed
-// ones are deflated at a chosen level.
+// deflated with zlib as it is produced. The engine writes archives itself so
+// that unchanged parts are never recompressed and changed ones are deflated
+// at a chosen level in one streaming pass.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +11,29 @@
 #include <string_view>
 #include <vector>
 
+#include <zlib.h>
+
 namespace zentora::spreadsheet {
 
 namespace detail {
-class PieceDeflater;
+
+// One raw deflate stream reused for independent blocks of a larger stream.
+class BlockDeflater {
+ public:
+  explicit BlockDeflater(int level);
+  ~BlockDeflater();
+  BlockDeflater(const BlockDeflater&) = delete;
+  BlockDeflater& operator=(const BlockDeflater&) = delete;
+
+  // Deflates `input` primed with `dictionary`, ending with a sync flush, or with the final block when `last`.
+  void Run(std::string_view input, std::string_view dictionary, bool last);
+  const std::string& output() const { return output_; }
+
+ private:
+  z_stream stream_{};
+  std::string output_;
+};
+
 }  // namespace detail
 
 // Produces a part's content by calling `write` with consecutive pieces.
@@ -22,11 +41,8 @@ using PartProducer = std::function<void(const std::function<void(std::string_vie
 
 class ZipWriter {
  public:
-  // `level` is libdeflate's compression level (1 fastest .. 12 smallest) for deflated entries.
+  // `level` is zlib's compression level (1 fastest .. 9 smallest) for deflated entries.
   explicit ZipWriter(int level) : level_(level) {}
-  ~ZipWriter();
-  ZipWriter(const ZipWriter&) = delete;
-  ZipWriter& operator=(const ZipWriter&) = delete;
 
   // Adds an entry whose data is already in its stored form; `appendData` appends exactly
   // `compressedSize` bytes of it to the given string. Throws LimitExceeded past 4 GiB.
@@ -51,16 +67,10 @@ class ZipWriter {
     std::uint32_t dosDateTime;
     std::uint64_t offset;
   };
-  using PieceDeflater = detail::PieceDeflater;
-  // Parts whose text is at most this long are deflated whole (see AddDeflated).
-  static constexpr std::size_t kWholePart = 64u << 20;
-
-  void DeflateWhole(std::string_view content);
   void PutSharedFields(const Entry& entry);
   void WriteLocalHeader(const Entry& entry);
 
   int level_;
-  void* compressor_ = nullptr;  // libdeflate's, made on the first deflated entry
   std::string out_;
   std::vector<Entry> entries_;
 };
