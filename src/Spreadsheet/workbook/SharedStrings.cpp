@@ -1,6 +1,9 @@
 #include "SharedStrings.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "../Error.h"
@@ -10,6 +13,16 @@
 
 namespace zentora::spreadsheet {
 namespace {
+
+// Asks for transparent huge pages on the whole 2 MiB pages inside a large buffer about to be filled:
+// touching fresh memory costs one page fault per 4 KiB otherwise, which on virtual machines is a
+// large share of reading a big table. Without huge pages (or on small buffers) nothing changes.
+void AdviseHugePages(char* data, std::size_t size) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  const auto start = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHuge - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
 
 // Collects the text of each <si>: the <t> elements outside phonetic runs (<rPh>), appended straight to
 // the arena; an entry with `_xHHHH_` escapes is decoded at its end. The arena is charged to the memory
@@ -69,6 +82,7 @@ class SharedStringsReader : public xml::XmlHandler {
     if (bytes <= arena_.capacity()) return;
     memory_.Charge(bytes - arena_.capacity());
     arena_.reserve(bytes);
+    AdviseHugePages(arena_.data(), arena_.capacity());
   }
 
  private:
