@@ -316,7 +316,8 @@ PartProducer Package::Content(const std::string& content) {
 
 std::string Package::Write(const std::map<std::string, std::optional<PartProducer>>& changes,
                            int level) const {
-  ZipWriter writer(level);
+  // The new package is about as large as the old one.
+  ZipWriter writer(level, bytes_.size() + bytes_.size() / 4);
   std::map<std::string, const std::optional<PartProducer>*> pending;
   for (const auto& [name, producer] : changes) pending[Folded(name)] = &producer;
   zip_t* archive = Archive(archive_);

@@ -1,28 +1,16 @@
 #include "SharedStrings.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <limits>
 
 #include "../Error.h"
+#include "../package/HugePages.h"
 #include "../package/Package.h"
 #include "../xml/XmlStream.h"
 #include "../xml/XmlText.h"
 
 namespace zentora::spreadsheet {
 namespace {
-
-// Asks for transparent huge pages on the whole 2 MiB pages inside a large buffer about to be filled:
-// touching fresh memory costs one page fault per 4 KiB otherwise, which on virtual machines is a
-// large share of reading a big table. Without huge pages (or on small buffers) nothing changes.
-void AdviseHugePages(char* data, std::size_t size) {
-  constexpr std::uintptr_t kHuge = 2u << 20;
-  const auto start = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHuge - 1);
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-}
 
 // Collects the text of each <si>: the <t> elements outside phonetic runs (<rPh>), appended straight to
 // the arena; an entry with `_xHHHH_` escapes is decoded at its end. The arena is charged to the memory
