@@ -144,6 +144,12 @@ Package::Package(std::string bytes, std::string fileName, Limits limits)
     } else if (!byFoldedName_.emplace(Folded(stat.name), i).second) {
       problem = "part name \"" + std::string(stat.name) + "\" occurs twice (letter case ignored)";
     }
+    if (problem.empty()) {
+      const bool sized = (stat.valid & ZIP_STAT_SIZE) != 0 && (stat.valid & ZIP_STAT_COMP_SIZE) != 0;
+      inflatedSizes_.push_back(sized ? std::min(stat.size, Allowed(limits_.inflationAllowance,
+                                                                   limits_.maxInflationRatio, stat.comp_size))
+                                     : 0);
+    }
     if (!problem.empty()) {
       zip_discard(archive);
       archive_ = nullptr;
@@ -184,6 +190,10 @@ std::uint64_t Package::IndexOf(std::string_view partName) const {
     throw Error(ErrorCode::NotAWorkbook, Where(partName) + ": the part is missing");
   }
   return found->second;
+}
+
+std::uint64_t Package::InflatedSize(std::string_view partName) const {
+  return inflatedSizes_[IndexOf(partName)];
 }
 
 void Package::Stream(std::string_view partName,
@@ -316,7 +326,8 @@ PartProducer Package::Content(const std::string& content) {
 
 std::string Package::Write(const std::map<std::string, std::optional<PartProducer>>& changes,
                            int level) const {
-  ZipWriter writer(level);
+  // The new package is about as large as the old one.
+  ZipWriter writer(level, bytes_.size() + bytes_.size() / 4);
   std::map<std::string, const std::optional<PartProducer>*> pending;
   for (const auto& [name, producer] : changes) pending[Folded(name)] = &producer;
   zip_t* archive = Archive(archive_);

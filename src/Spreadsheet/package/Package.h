@@ -78,6 +78,9 @@ class Package {
   std::string StoredName(std::string_view partName) const;
   // Every part name in directory order.
   std::vector<std::string> PartNames() const;
+  // The part's size as the zip directory declares it, at most what the inflation limits allow for its
+  // compressed size: a hint for reserving room, not a promise. Throws NotAWorkbook when missing.
+  std::uint64_t InflatedSize(std::string_view partName) const;
   // The part's whole inflated content, charged to the memory budget on its first read; throws
   // NotAWorkbook when missing or corrupt, LimitExceeded past limits.
   std::string Read(std::string_view partName);
@@ -107,6 +110,7 @@ class Package {
   MemoryBudget memory_;
   std::atomic<std::uint64_t> totalRead_ = 0;
   std::unique_ptr<std::atomic<bool>[]> read_;  // per entry: read at least once
+  std::vector<std::uint64_t> inflatedSizes_;   // per entry: InflatedSize
   void* archive_ = nullptr;
   std::map<std::string, std::uint64_t> byFoldedName_;
 };

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "../Error.h"
+#include "HugePages.h"
 
 namespace zentora::spreadsheet {
 namespace {
@@ -54,6 +55,13 @@ std::uint32_t ZipWriter::DosDateTime(std::int64_t unixTime) {
       static_cast<std::uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   auto clock = static_cast<std::uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
   return date << 16 | clock;
+}
+
+ZipWriter::ZipWriter(int level, std::size_t expectedSize) : level_(level) {
+  // Reserved rather than grown by doubling, which copies the archive and touches twice its size of
+  // fresh memory; reserved pages that are never written cost nothing.
+  out_.reserve(expectedSize);
+  AdviseHugePages(out_.data(), out_.capacity());
 }
 
 void ZipWriter::PutSharedFields(const Entry& entry) {

@@ -41,8 +41,9 @@ using PartProducer = std::function<void(const std::function<void(std::string_vie
 
 class ZipWriter {
  public:
-  // `level` is zlib's compression level (1 fastest .. 9 smallest) for deflated entries.
-  explicit ZipWriter(int level) : level_(level) {}
+  // `level` is zlib's compression level (1 fastest .. 9 smallest) for deflated entries; room for
+  // `expectedSize` bytes of archive is reserved up front.
+  explicit ZipWriter(int level, std::size_t expectedSize = 0);
 
   // Adds an entry whose data is already in its stored form; `appendData` appends exactly
   // `compressedSize` bytes of it to the given string. Throws LimitExceeded past 4 GiB.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "../Error.h"
+#include "../package/HugePages.h"
 #include "../package/Package.h"
 #include "../xml/XmlStream.h"
 #include "../xml/XmlText.h"
@@ -11,9 +12,11 @@
 namespace zentora::spreadsheet {
 namespace {
 
-// Collects the text of each <si>: the <t> elements outside phonetic runs (<rPh>). The table is charged
-// to the memory budget before it grows, so that a flood of empty entries (four bytes each here, five in
-// the part, thousands to a compressed byte) is refused once it costs more than the file may.
+// Collects the text of each <si>: the <t> elements outside phonetic runs (<rPh>), appended straight to
+// the arena; an entry with `_xHHHH_` escapes is decoded at its end. The arena is charged to the memory
+// budget before it grows and the offsets before they do, so that a flood of empty entries (four bytes
+// each here, five in the part, thousands to a compressed byte) is refused once it costs more than the
+// file may.
 class SharedStringsReader : public xml::XmlHandler {
  public:
   SharedStringsReader(std::string& arena, std::vector<std::uint32_t>& offsets, MemoryBudget& memory)
@@ -24,7 +27,7 @@ class SharedStringsReader : public xml::XmlHandler {
   void StartElement(std::string_view name, const char**) override {
     if (name == "si") {
       inItem_ = true;
-      stored_.clear();
+      arena_.resize(offsets_.back());
     } else if (name == "t" && inItem_ && phoneticDepth_ == 0) {
       inText_ = true;
     } else if (name == "rPh") {
@@ -38,13 +41,14 @@ class SharedStringsReader : public xml::XmlHandler {
       --phoneticDepth_;
     } else if (name == "si" && inItem_) {
       inItem_ = false;
-      xml::AppendDecodedCellText(arena_, stored_);
+      const std::size_t start = offsets_.back();
+      if (arena_.find('_', start) != std::string::npos) {
+        const std::string stored = arena_.substr(start);
+        arena_.resize(start);
+        xml::AppendDecodedCellText(arena_, stored);
+      }
       if (arena_.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw Error(ErrorCode::LimitExceeded, "more than 4 GiB of shared text");
-      }
-      if (arena_.capacity() > arenaCharged_) {
-        memory_.Charge(arena_.capacity() - arenaCharged_);
-        arenaCharged_ = arena_.capacity();
       }
       if (offsets_.size() == offsets_.capacity()) {
         std::size_t grown = std::max<std::size_t>(1024, 2 * offsets_.capacity());
@@ -56,20 +60,23 @@ class SharedStringsReader : public xml::XmlHandler {
   }
   void Characters(std::string_view text) override {
     if (!inText_) return;
-    stored_.append(text);
-    if (stored_.size() > storedCharged_) {
-      memory_.Charge(stored_.size() - storedCharged_);
-      storedCharged_ = stored_.size();
-    }
+    if (arena_.size() + text.size() > arena_.capacity())
+      Reserve(std::max(arena_.size() + text.size(), 2 * arena_.capacity()));
+    arena_.append(text);
+  }
+
+  // Makes room for `bytes` of text, charged before it is allocated.
+  void Reserve(std::size_t bytes) {
+    if (bytes <= arena_.capacity()) return;
+    memory_.Charge(bytes - arena_.capacity());
+    arena_.reserve(bytes);
+    AdviseHugePages(arena_.data(), arena_.capacity());
   }
 
  private:
   std::string& arena_;
   std::vector<std::uint32_t>& offsets_;
   MemoryBudget& memory_;
-  std::string stored_;
-  std::size_t storedCharged_ = 0;
-  std::size_t arenaCharged_ = 0;
   bool inItem_ = false;
   bool inText_ = false;
   int phoneticDepth_ = 0;
@@ -79,6 +86,9 @@ class SharedStringsReader : public xml::XmlHandler {
 
 SharedStrings::SharedStrings(Package& package, const std::string& partName) {
   SharedStringsReader reader(arena_, offsets_, package.memory());
+  // Reserved up front: the texts are shorter than the part that holds them, and growing by doubling
+  // would copy them and touch twice their size of fresh memory.
+  reader.Reserve(static_cast<std::size_t>(package.InflatedSize(partName)));
   xml::XmlStream stream(package.Where(partName), reader);
   package.Stream(partName,
                  [&](const char* data, std::size_t size, bool last) { stream.Feed(data, size, last); });
