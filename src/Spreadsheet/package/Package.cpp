@@ -305,17 +305,17 @@ bool Package::Inflate(std::string_view partName,
 
 std::string Package::Read(std::string_view partName) {
   std::string content;
-  std::size_t charged = 0;
+  ChargedSize charged;
   bool first = !read_[IndexOf(partName)].load();
   Inflate(partName, [&](const char* data, std::size_t size, bool) {
     content.append(data, size);
-    if (!first || content.capacity() <= charged) return;
+    const std::size_t growth = first ? charged.GrowthTo(content.capacity()) : 0;
+    if (growth == 0) return;
     try {
-      memory_.Charge(content.capacity() - charged);
+      memory_.Charge(growth);
     } catch (const Error& error) {
       throw Error(error.code(), Where(partName) + ": " + error.what());
     }
-    charged = content.capacity();
   });
   return content;
 }

@@ -48,6 +48,21 @@ class MemoryBudget {
   std::atomic<std::uint64_t> used_ = 0;
 };
 
+// How much of a growing buffer is already charged to a budget, so that each charge is only the growth.
+class ChargedSize {
+ public:
+  // What `size` exceeds the size charged so far by (0 when it does not), now taken as charged.
+  std::size_t GrowthTo(std::size_t size) {
+    if (size <= charged_) return 0;
+    const std::size_t growth = size - charged_;
+    charged_ = size;
+    return growth;
+  }
+
+ private:
+  std::size_t charged_ = 0;
+};
+
 // The folder of a part name with its slash ("xl/worksheets/"), or "" for a part at the root.
 std::string PartFolder(std::string_view partName);
 // The relationships part of `partName` ("xl/worksheets/_rels/sheet1.xml.rels").

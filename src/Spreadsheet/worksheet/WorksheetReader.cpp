@@ -64,10 +64,8 @@ class SheetReader : public xml::XmlHandler {
     stream_ = &stream;
     feed([&](const char* data, std::size_t size, bool last) {
       window_.append(data, size);
-      if (window_.capacity() > windowCharged_) {
-        NamingThePart([&] { Keep(window_.capacity() - windowCharged_); });
-        windowCharged_ = window_.capacity();
-      }
+      if (std::size_t growth = windowCharged_.GrowthTo(window_.capacity()))
+        NamingThePart([&] { Keep(growth); });
       stream.Feed(data, size, last);
       std::uint64_t keepFrom = capturing_ ? captureStart_ : lastEventEnd_;
       if (keepFrom > windowStart_) {
@@ -133,10 +131,7 @@ class SheetReader : public xml::XmlHandler {
   void Characters(std::string_view text) override {
     if (collecting_ != nullptr) {
       collecting_->append(text);
-      if (collecting_->size() > collectedCharged_) {
-        Keep(collecting_->size() - collectedCharged_);
-        collectedCharged_ = collecting_->size();
-      }
+      if (std::size_t growth = collectedCharged_.GrowthTo(collecting_->size())) Keep(growth);
     } else if (section_ != Section::SheetData) {
       lastEventEnd_ = stream_->EventOffset() + stream_->EventLength();
     }
@@ -157,9 +152,7 @@ class SheetReader : public xml::XmlHandler {
     pending_ = 0;
   }
   void KeepArena() {
-    if (sheet_.arena_.capacity() <= arenaCharged_) return;
-    Keep(sheet_.arena_.capacity() - arenaCharged_);
-    arenaCharged_ = sheet_.arena_.capacity();
+    if (std::size_t growth = arenaCharged_.GrowthTo(sheet_.arena_.capacity())) Keep(growth);
   }
   // Runs `charge` outside the parser, whose errors name the part on their own.
   template <typename Charge>
@@ -418,9 +411,9 @@ class SheetReader : public xml::XmlHandler {
   std::uint32_t lastColumn_ = 0;
   // Charges to the memory budget not yet passed on, and the high-water marks already charged.
   std::uint64_t pending_ = 0;
-  std::size_t windowCharged_ = 0;
-  std::size_t collectedCharged_ = 0;
-  std::size_t arenaCharged_ = 0;
+  ChargedSize windowCharged_;
+  ChargedSize collectedCharged_;
+  ChargedSize arenaCharged_;
   bool inCell_ = false;
   std::uint32_t column_ = 0;
   std::uint32_t style_ = 0;
