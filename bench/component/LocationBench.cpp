@@ -15,6 +15,7 @@
 
 #include "HostLocationObject.h"
 #include "NotificationService.h"
+#include "Store.h"
 #include "location/Location.h"
 #include "outside/Spreadsheet.h"
 
@@ -172,12 +173,28 @@ void PasteTextForms(benchmark::State& state) {
   std::filesystem::remove(book);
 }
 
+// DeleteItem of the record in row 2 of the 100,000: every row below moves up and the index follows.
+// Opening the store and closing it without saving are outside the timing.
+void DeleteItemNearTheTop(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    host::Store store(BenchBook(), &CreateExcelApplication, std::nullopt);
+    auto item = store.location().GetItem(Identifier(1));
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(store.location().DeleteItem(item));
+    state.PauseTiming();
+    store.CloseWithoutSaving();
+    state.ResumeTiming();
+  }
+}
+
 BENCHMARK(EngineOpenAndSave)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(EngineOpenFormatAndSave)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(OpenLocationAndDisconnect)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(EngineCellReads)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(GetItemAndText)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(DynamicItemAndText)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(DeleteItemNearTheTop)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(PasteTextForms)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

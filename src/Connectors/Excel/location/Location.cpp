@@ -436,6 +436,10 @@ void Location::RenumberBelow(std::int32_t row, const std::vector<std::string>& s
       Items.RemoveAt(position);
     } else if (value > row) {
       const std::string& cell = *next++;
+      if (cell == Items.KeyAt(position)) {  // the usual case: only the row number moves
+        Items.At(position) = DecimalText(value - 1);
+        continue;
+      }
       const std::string* holder = cell.empty() ? nullptr : Items.Find(cell);
       // An empty cell (a new item whose identifier is not written yet) or one naming another
       // entry's identifier keeps the entry's key, so that every remaining row keeps one entry.
