@@ -80,7 +80,10 @@ TEST_F(LoadedLibrary, HostOpensAWorkbookReadsAnItemAndReleasesEverything) {
   EXPECT_EQ(item->calls->Release(item), 0U);
 
   EXPECT_EQ(location->calls->GetItem(location, "nobody", &item), ZENTORA_FALSE);
+  EXPECT_EQ(item, nullptr);  // an item out-parameter is cleared whenever no item comes back
+  item = reinterpret_cast<ZentoraItem*>(&count);
   EXPECT_EQ(location->calls->Item(location, 11, &item), ZENTORA_E_COMPONENT(9));
+  EXPECT_EQ(item, nullptr);
   EXPECT_NE(TextOf(location, location->calls->LastError).find("11"), std::string::npos);
   EXPECT_EQ(location->calls->Disconnect(location), ZENTORA_OK);
   EXPECT_EQ(canUnloadNow(), ZENTORA_FALSE);  // before the last release
