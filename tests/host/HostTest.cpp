@@ -2,6 +2,8 @@
 // read by every component test; here only what those tests do not reach: the owner from the system
 // and the per-thread service. Then the general item and the condition filter.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <stdexcept>
 #include <string>
@@ -18,8 +20,10 @@
 namespace zentora::host {
 namespace {
 
-TEST(RecordingNotificationService, DefaultOwnerIsNeverEmpty) {
-  EXPECT_FALSE(RecordingNotificationService::DefaultOwnerText().empty());
+TEST(RecordingNotificationService, DefaultOwnerIsTheUsersLoginName) {
+  const passwd* user = getpwuid(geteuid());
+  if (user == nullptr || user->pw_name[0] == '\0') GTEST_SKIP() << "the user has no login name here";
+  EXPECT_EQ(RecordingNotificationService::DefaultOwnerText(), user->pw_name);
 }
 
 TEST(ThreadNotificationService, IsCreatedOncePerThreadAndCanBeReplaced) {
