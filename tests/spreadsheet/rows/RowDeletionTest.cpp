@@ -135,17 +135,21 @@ TEST(RowDeletionFormulasTest, PartsWithoutFormulasOrUnreadableAreSavedAsStored) 
   ExpectPart(after, kSheet, {"<row r=\"7\">"}, {"r=\"8\""});
 }
 
-TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollow) {
+TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollowAndChartsThatStayAreCopied) {
   Book book;
   book.otherParts = {
       {"xl/charts/chart1.xml",
        R"(<c:chartSpace xmlns:c="c"><c:ser><c:val><c:numRef><c:f>Data!$B$2:$B$8</c:f></c:numRef></c:val>)"
        R"(<c:tx><c:strRef><c:f>'Sum Up'!$A$1</c:f></c:strRef></c:tx></c:ser></c:chartSpace>)"},
+      {"xl/charts/chart2.xml", R"(<c:chartSpace xmlns:c="c"><c:f>Data!$B$1</c:f></c:chartSpace>)"},
       {"xl/pivotCache/pivotCacheDefinition1.xml",
        R"(<pivotCacheDefinition><cacheSource type="worksheet"><worksheetSource ref="A1:B8" sheet="Data"/>)"
        R"(</cacheSource></pivotCacheDefinition>)"}};
+  const std::string before = book.Bytes();
   const std::string bytes = DeleteRows(book, 3, 3);
   ExpectPart(bytes, "xl/charts/chart1.xml", {"<c:f>Data!$B$2:$B$7</c:f>", "<c:f>'Sum Up'!$A$1</c:f>"});
+  // A chart whose references stay is copied as it was stored.
+  EXPECT_EQ(StoredPart(bytes, "xl/charts/chart2.xml"), StoredPart(before, "xl/charts/chart2.xml"));
   ExpectPart(bytes, "xl/pivotCache/pivotCacheDefinition1.xml",
              {"<worksheetSource ref=\"A1:B7\" sheet=\"Data\"/>"});
 }
