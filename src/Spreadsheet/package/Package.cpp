@@ -144,17 +144,15 @@ Package::Package(std::string bytes, std::string fileName, Limits limits)
     } else if (!byFoldedName_.emplace(Folded(stat.name), i).second) {
       problem = "part name \"" + std::string(stat.name) + "\" occurs twice (letter case ignored)";
     }
-    if (problem.empty()) {
-      const bool sized = (stat.valid & ZIP_STAT_SIZE) != 0 && (stat.valid & ZIP_STAT_COMP_SIZE) != 0;
-      inflatedSizes_.push_back(sized ? std::min(stat.size, Allowed(limits_.inflationAllowance,
-                                                                   limits_.maxInflationRatio, stat.comp_size))
-                                     : 0);
-    }
     if (!problem.empty()) {
       zip_discard(archive);
       archive_ = nullptr;
       throw Error(ErrorCode::NotAWorkbook, fileName_ + ": " + problem);
     }
+    const bool sized = (stat.valid & ZIP_STAT_SIZE) != 0 && (stat.valid & ZIP_STAT_COMP_SIZE) != 0;
+    inflatedSizes_.push_back(sized ? std::min(stat.size, Allowed(limits_.inflationAllowance,
+                                                                 limits_.maxInflationRatio, stat.comp_size))
+                                   : 0);
   }
 }
 
