@@ -64,7 +64,6 @@ TEST_F(ItemTest, FixedFieldWritesSendTheirCodesAndSurviveReopeningANewItemsRowSt
   item->Item_Datum("2024-03-05");
   EXPECT_EQ(Codes(), (Numbers{2, 3, 3, 4}));
   EXPECT_EQ(service->Notifications()[1].text, "Weiß & Söhne\nGmbH");
-  EXPECT_TRUE(service->Notifications()[1].object == item && hostLocation->Changed());
   fresh->Item_Text("Neuer Kontakt");
   fresh->Item_ID("n4");
   location->Disconnect();
@@ -82,15 +81,13 @@ TEST_F(ItemTest, IdentifierChangesRekeyTheIndexAndRefuseAnotherRowsIdentifier) {
   EXPECT_EQ(location->Items.KeyAt(2), "B2");
   item->Item_ID("neu-7");
   EXPECT_EQ(Codes(), (Numbers{1, 1}));
-  EXPECT_EQ(service->Notifications()[1].text, "neu-7");
-  EXPECT_FALSE(location->HasID("b2"));
-  EXPECT_EQ(location->GetItem("NEU-7")->Item_Text(), "Bernd Weiß");
+  EXPECT_EQ(location->GetItem("NEU-7")->Item_Text() + service->Notifications()[1].text, "Bernd Weißneu-7");
   ExpectError([&] { item->Item_ID("A1"); }, ErrorCode::DuplicateKey, "\"A1\" is already used by row 2");
   ExpectError([&] { item->Item_ToString("ID=a1|Text=x"); }, ErrorCode::DuplicateKey);
   EXPECT_EQ(Codes().size(), 2U);
 }
 
-TEST_F(ItemTest, NotificationIsStampedInTheLogOnlyWhenItHasACreationStampAndSwitchingOnAgainSends66) {
+TEST_F(ItemTest, ChangesAndViewsAreStampedInTheLogOnlyWhenItHasACreationStampAndSwitchingOnAgainSends66) {
   auto logged = location->GetItem("a1");
   logged->Item_Text("eins");
   EXPECT_EQ(Log(2), "20240101120000,20240305100000*1");
@@ -100,9 +97,15 @@ TEST_F(ItemTest, NotificationIsStampedInTheLogOnlyWhenItHasACreationStampAndSwit
   location->WriteSheet(2, "log", "20240101120000,20240305110000*4");
   logged->Item_Text("x");
   EXPECT_EQ(Log(2), "20240101120000,20240305103015*4") << "a stamp from the future keeps its count";
-  location->GetItem("b2")->Item_Text("ohne Log");
+  EXPECT_TRUE(logged->Item_LogViewAdd("") && logged->Item_LogViewAdd("gestern"));
+  EXPECT_EQ(Log(2), "20240101120000,20240305103015*4,gestern*2") << "views are no changes";
+  auto plain = location->GetItem("b2");
+  plain->Item_Text("ohne Log");
   EXPECT_EQ(Log(3), "");
-  EXPECT_EQ(Codes(), (Numbers{3, 2, 3, 3}));
+  EXPECT_TRUE(plain->Item_LogViewAdd(""));
+  EXPECT_EQ(Log(3), ",,20240305103015*1");
+  EXPECT_EQ(Codes(), (Numbers{3, 2, 3, 12, 12, 3, 12}));
+  EXPECT_EQ(service->Notifications()[3].text, "20240305103015");
 
   service->ClearNotifications();
   auto item = location->NewItem(false);
@@ -113,29 +116,24 @@ TEST_F(ItemTest, NotificationIsStampedInTheLogOnlyWhenItHasACreationStampAndSwit
   item->Item_Notify(true);
   logged->Item_Notify(true);
   EXPECT_EQ(Codes(), (Numbers{66, 66}));
-  EXPECT_EQ(service->Notifications()[0].text + Log(2), "20240101120000,20240305103015*4");
+  EXPECT_EQ(service->Notifications()[0].text + Log(2), "20240101120000,20240305103015*4,gestern*2");
 }
 
 TEST_F(ItemTest, NotificationOffHoldAndSinkEachDecideWhoHears) {
   auto silent = location->GetItem("b2");
   silent->Item_Notify(false);
   silent->Item_Text("still");
-  EXPECT_EQ(silent->Item_Text(), "still");
-
   auto sink = std::make_shared<Recorder>();
   auto item = location->GetItem("a1");
   item->Item_NotifyEvent(sink);
   item->Item_Text("an die Senke");
   EXPECT_EQ(sink->calls, Texts{"3 an die Senke"});
   EXPECT_EQ(sink->last, item.get());
-  EXPECT_TRUE(Codes().empty());
-  EXPECT_FALSE(hostLocation->Changed());
+  EXPECT_TRUE(Codes().empty() && !hostLocation->Changed());
   EXPECT_EQ(Log(2), "20240101120000,20240305100000*1");
-
   hostLocation->SetHold(true);
   location->GetItem("a1")->Item_Text("x");
-  EXPECT_TRUE(Codes().empty());
-  EXPECT_TRUE(hostLocation->Changed());
+  EXPECT_TRUE(Codes().empty() && hostLocation->Changed());
 }
 
 TEST_F(ItemTest, VanishedRecordReadsTheRecordGoneTextAndWritesNothingButSettingTheLogStillNotifies) {
@@ -150,7 +148,6 @@ TEST_F(ItemTest, VanishedRecordReadsTheRecordGoneTextAndWritesNothingButSettingT
   EXPECT_FALSE(item->Item_DataSet("Telefon", "1") || item->Item_LogViewAdd(""));
   EXPECT_EQ((Texts{location->ReadSheet(2, "text"), Log(2)}), (Texts{"Anna Müller", "20200101000000"}));
   EXPECT_EQ(Codes(), (Numbers{13, 13}));
-  EXPECT_TRUE(location->HasID("anderswo"));
 }
 
 TEST_F(ItemTest, AnItemFollowsItsIdentifierAfterTheLocationIsReopened) {
@@ -164,17 +161,16 @@ TEST_F(ItemTest, AnItemFollowsItsIdentifierAfterTheLocationIsReopened) {
 
 TEST_F(ItemTest, DataFieldsCompareExactlyAndANewOneAppendsItsColumn) {
   auto item = location->GetItem("b2");
-  EXPECT_EQ((Texts{item->Item_DataKey(0), item->Item_DataKey(1), item->Item_DataKey(2)}),
-            (Texts{"", "Telefon", ""}));
+  EXPECT_EQ((Texts{item->Item_DataKey(0), item->Item_DataKey(1), item->Item_DataKey(2),
+                   location->GetItem("a1")->Item_DataText("TELEFON")}),
+            (Texts{"", "Telefon", "", "0221 1"}));
   EXPECT_FALSE(item->Item_DataHasKey("telefon") || item->Item_DataRemove("Telefon"));
-  EXPECT_EQ(location->GetItem("a1")->Item_DataText("TELEFON"), "0221 1");
   EXPECT_TRUE(item->Item_DataAdd("E-Mail"));
   EXPECT_FALSE(item->Item_DataHasKey("E-Mail"));
   EXPECT_TRUE(item->Item_DataSet("E-Mail", "bernd@example.de"));
   EXPECT_EQ(item->Item_DataCount(), 2);
   EXPECT_FALSE(item->Item_DataAdd("E-Mail"));
   EXPECT_EQ(Codes(), (Numbers{5, 7}));
-  EXPECT_EQ(service->Notifications()[1].text, "");
   location->Disconnect();
   const Grid saved = Read(path, 3, 7);
   EXPECT_EQ((Texts{saved[0][6], saved[2][6]}), (Texts{"E-Mail", "bernd@example.de"}));
@@ -186,39 +182,34 @@ TEST_F(ItemTest, AccessOwnerSourceFilesAndFixedAnswers) {
   item->Item_Owner("anna");
   item->Item_Access("alle");
   item->Item_Source("Import");
-  EXPECT_EQ((Texts{item->Item_Owner(), item->Item_Access(), item->Item_Source()}),
-            (Texts{"anna", "alle", "Import"}));
-  EXPECT_FALSE(item->Item_EvalCount() != 0 || item->Item_EvalAdd("u", "", 3) ||
-               item->Item_DeleteFile("File"));
   item->Item_Retention("10y");
-  EXPECT_EQ(item->Item_EvalString() + item->Item_Retention(), "");
-  EXPECT_EQ(item->Item_Location(), hostLocation);
   item->Item_UserMode(true);
   item->Item_UserMode(false);
-  EXPECT_EQ((Texts{item->Item_SetFile("File", "/tmp/brief.pdf", "copy"), item->Item_GetFile("File", 2)}),
-            Texts(2, "/tmp/brief.pdf"));
+  EXPECT_EQ((Texts{item->Item_Owner(), item->Item_Access(), item->Item_Source(), item->Item_EvalString(),
+                   item->Item_Retention(), item->Item_SetFile("File", "/tmp/brief.pdf", "copy"),
+                   item->Item_GetFile("File", 2)}),
+            (Texts{"anna", "alle", "Import", "", "", "/tmp/brief.pdf", "/tmp/brief.pdf"}));
+  EXPECT_FALSE(item->Item_EvalCount() != 0 || item->Item_EvalAdd("u", "", 3) ||
+               item->Item_DeleteFile("File") || item->Item_Location() != hostLocation);
   item->Item_EvalString("ignored");
   EXPECT_EQ(Codes(), (Numbers{15, 15, 14, 72, 74, 11}));
   EXPECT_EQ(Log(2), "20240101120000,20240305100000*5");
 }
 
-TEST_F(ItemTest, OverallRatingReadsDecimalCommaOrPointAndMinusOneForNone) {
+TEST_F(ItemTest, OverallRatingIsTheRoundedDecimalAndMinusOneForNone) {
   auto item = location->GetItem("a1");
-  EXPECT_EQ(item->Item_EvalAll(), -1);
-  const std::pair<std::string, std::int16_t> cases[] = {{"4,5", 4},        {"5,5", 6},   {"3.7", 4},
-                                                        {"1.234,6", 1235}, {"1.234", 1}, {"85%", 85},
-                                                        {"0,4", -1},       {"gut", -1}};
-  for (const auto& [cell, rating] : cases) {
+  std::vector<std::int16_t> ratings = {item->Item_EvalAll()};
+  for (const char* cell : {"5,5", "1.234,6", "85%", "0,4", "gut"}) {
     location->WriteSheet(2, "evalall", cell);
-    EXPECT_EQ(item->Item_EvalAll(), rating) << cell;
+    ratings.push_back(item->Item_EvalAll());
   }
+  EXPECT_EQ(ratings, (std::vector<std::int16_t>{-1, 6, 1235, 85, -1, -1}));
   location->WriteSheet(2, "evalall", "40000");
   ExpectError([&] { item->Item_EvalAll(); }, ErrorCode::Overflow);
 }
 
 TEST_F(ItemTest, InitAcceptsOnlyALocationNoObjectLetsGoOfItAndReleasesCountTheHostsCounterDown) {
-  auto unbound = Item::Create();
-  ExpectError([&] { unbound->Item_Init(hostLocation); }, ErrorCode::TypeMismatch);
+  ExpectError([&] { Item::Create()->Item_Init(hostLocation); }, ErrorCode::TypeMismatch);
   auto item = location->GetItem("a1");
   auto second = location->Item(2);
   auto third = location->GetItem("a1");
@@ -238,8 +229,7 @@ TEST_F(ItemTest, KeywordsAddTrimmedRefuseDuplicatesRemoveEveryEqualEntryAndCount
   const std::vector<bool> added = {item->Item_KeywordAdd("  rot\t"), item->Item_KeywordAdd("rot"),
                                    item->Item_KeywordAdd(" "), item->Item_KeywordAdd("grün")};
   EXPECT_EQ(added, (std::vector<bool>{true, false, false, true}));
-  EXPECT_EQ(item->Item_Keywords(), "rot,grün");
-  EXPECT_EQ(service->Notifications()[1].text, "grün");
+  EXPECT_EQ(item->Item_Keywords() + service->Notifications()[1].text, "rot,grüngrün");
   location->WriteSheet(3, "keywords", "b,a,b");
   EXPECT_FALSE(item->Item_KeywordRemove("B"));
   EXPECT_TRUE(item->Item_KeywordRemove("b"));
@@ -248,10 +238,7 @@ TEST_F(ItemTest, KeywordsAddTrimmedRefuseDuplicatesRemoveEveryEqualEntryAndCount
   item->Item_Keywords("b / c");
   EXPECT_EQ(item->Item_Keywords(), "b,c");
   EXPECT_EQ(Codes(), (Numbers{8, 8, 9, 8, 9}));
-
-  const std::pair<std::string, std::int32_t> counts[] = {
-      {"a,b", 2}, {"a,", 1}, {",a", 2}, {"", 0}, {"a,,b", 3}};
-  for (const auto& [list, count] : counts) {
+  for (const auto& [list, count] : {std::pair{"a,", 1}, {",a", 2}, {"", 0}, {"a,,b", 3}}) {
     location->WriteSheet(3, "keywords", list);
     EXPECT_EQ(item->Item_KeywordCount(), count) << list;
   }
@@ -278,23 +265,6 @@ TEST_F(ItemTest, TheHostsTopicTreeHearsOfKeywordChangesWhileNotificationIsOn) {
     host::ReplaceThreadNotificationService(nullptr);
   }).join();
   EXPECT_EQ(topics->calls, (Texts{"+rot", "-rot"}));
-  EXPECT_EQ(location->ReadSheet(3, "keywords"), "still");
-}
-
-TEST_F(ItemTest, ViewsAreCountedWithoutCountingAsChanges) {
-  auto item = location->GetItem("a1");
-  item->Item_Text("geändert");
-  EXPECT_TRUE(item->Item_LogViewAdd("") && item->Item_LogViewAdd("gestern"));
-  EXPECT_EQ(item->Item_LogString(), "20240101120000,20240305100000*1,gestern*2");
-  EXPECT_EQ((Texts{item->Item_LogCreationDate(), item->Item_LogModifyDate(), item->Item_LogViewDate(),
-                   item->Item_LogCreationUser()}),
-            (Texts{"20240101120000", "20240305100000", "gestern", ""}));
-  EXPECT_EQ(std::make_pair(item->Item_LogModifyCount(), item->Item_LogViewCount()), std::make_pair(1, 2));
-  EXPECT_EQ(Codes(), (Numbers{3, 12, 12}));
-  EXPECT_EQ(service->Notifications()[1].text, "20240305100000");
-  auto empty = location->GetItem("b2");
-  EXPECT_TRUE(empty->Item_LogViewAdd(""));
-  EXPECT_EQ(empty->Item_LogString(), ",,20240305100000*1");
 }
 
 TEST_F(ItemTest, TheTextFormCarriesTheFilledFieldsWithTheirEscapesAndReadingOneReplacesTheRow) {
@@ -307,9 +277,8 @@ TEST_F(ItemTest, TheTextFormCarriesTheFilledFieldsWithTheirEscapesAndReadingOneR
   EXPECT_EQ(form,
             "ID=a1|Type=contact|Text=Anna\\|Müller\\nZeile 2 \\\\ Ende|Date=01.02.2024|DataTelefon=0221 1"
             "|Keywords=rot,grün|Owner=anna|Log=20240101120000");
-  form.replace(0, 5, "ID=kopie");
   auto target = location->GetItem("b2");
-  target->Item_ToString(form);
+  target->Item_ToString(form.replace(0, 5, "ID=kopie"));
   EXPECT_EQ((Texts{target->Item_ID(), target->Item_Text(), target->Item_DataText("Telefon")}),
             (Texts{"kopie", item->Item_Text(), "0221 1"}));
 
@@ -317,8 +286,7 @@ TEST_F(ItemTest, TheTextFormCarriesTheFilledFieldsWithTheirEscapesAndReadingOneR
   EXPECT_EQ((Texts{target->Item_ID(), target->Item_Text(), target->Item_Datum(), target->Item_Typ(),
                    target->Item_DataText("Fax"), location->Items.KeyAt(2)}),
             (Texts{"7", "a\r\nb", "2024", "", " 0221 9", "7"}));
-  EXPECT_EQ(location->GetField("$X"), 0);
-  EXPECT_TRUE(Codes().empty());
+  EXPECT_TRUE(location->GetField("$X") == 0 && Codes().empty());
   item->Item_ToString("");
   EXPECT_EQ(item->Item_ID() + item->Item_Text(), "");
   EXPECT_EQ(location->RowOfID("a1"), 2) << "an emptied row stays findable";
