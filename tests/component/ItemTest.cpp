@@ -150,15 +150,6 @@ TEST_F(ItemTest, VanishedRecordReadsTheRecordGoneTextAndWritesNothingButSettingT
   EXPECT_EQ(Codes(), (Numbers{13, 13}));
 }
 
-TEST_F(ItemTest, AnItemFollowsItsIdentifierAfterTheLocationIsReopened) {
-  auto item = location->GetItem("b2");
-  location->Disconnect();
-  location->OpenLocation(Book("Umgestellt.xlsx", {{"ID", "TEXT"}, {"x", "eins"}, {"b2", "Bernd neu"}}));
-  EXPECT_EQ(item->Item_Text(), "Bernd neu");
-  location->OpenLocation(path);
-  EXPECT_EQ(item->Item_Text(), "Bernd Weiß");
-}
-
 TEST_F(ItemTest, DataFieldsCompareExactlyAndANewOneAppendsItsColumn) {
   auto item = location->GetItem("b2");
   EXPECT_EQ((Texts{item->Item_DataKey(0), item->Item_DataKey(1), item->Item_DataKey(2),

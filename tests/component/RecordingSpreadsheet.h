@@ -22,8 +22,6 @@ struct SpreadsheetRecord {
   std::set<std::string> failing;
   // One line per call that changes something: the operation and its arguments ("SaveAs /tmp/a.xlsx 1").
   std::vector<std::string> calls;
-  // Number of CellText calls.
-  std::int64_t cellReads = 0;
   // The number format last set on each (row, column).
   std::map<std::pair<std::int32_t, std::int32_t>, std::string> formats;
   // The engine's first sheet of the workbook added last, for reading cells without recording.
