@@ -121,13 +121,10 @@ TEST_F(ComponentTest, DisconnectSavesClosesQuitsSkipsFailingStepsAndKeepsTheColl
 
 using CellAccess = ComponentTest;
 
-TEST_F(CellAccess, FieldNamesFindTheirColumnInAnyLetterCaseAndEveryHeadingItsOwn) {
-  auto location = Open(Book("Felder.xlsx", kThreeContacts));
-  EXPECT_EQ(location->ReadSheet(2, "owner"), "");
+TEST_F(CellAccess, EveryHeadingFindsItsOwnColumnEvenWhereLetterCaseCannotMatchIt) {
   // A capital I with dot has a lower-case form of two characters that no longer matches it
   // without regard to letter case; the heading's own text must still find its column.
-  location->OpenLocation(
-      Book("Iller.xlsx", {{"ID", "TEXT", "İl", "İlçe"}, {"t1", "Ankara", "x", "Çankaya"}}));
+  auto location = Open(Book("Iller.xlsx", {{"ID", "TEXT", "İl", "İlçe"}, {"t1", "Ankara", "x", "Çankaya"}}));
   EXPECT_TRUE(location->WriteSheet(2, "$İl", "İzmir"));
   EXPECT_EQ(location->ColumnCount(), 4);
   EXPECT_EQ((Texts{location->ReadSheet(2, "$İl"), location->ReadSheet(2, "$İlçe")}),
@@ -137,6 +134,7 @@ TEST_F(CellAccess, FieldNamesFindTheirColumnInAnyLetterCaseAndEveryHeadingItsOwn
 TEST_F(CellAccess, WritesAppendColumnsThatReopenAsTheSameFieldsAndAFailedOneKeepsItsColumn) {
   const std::string path = Book("Anbau.xlsx", kThreeContacts);
   auto location = Open(path);
+  EXPECT_EQ(location->ReadSheet(4, "owner"), "");  // no column yet
   EXPECT_TRUE(location->WriteSheet(2, "$Telefon", ""));
   EXPECT_EQ(location->ColumnCount(), 5) << "an empty text adds no column";
   EXPECT_TRUE(location->WriteSheet(3, "$Telefon", "+49 221 12345"));
@@ -149,11 +147,6 @@ TEST_F(CellAccess, WritesAppendColumnsThatReopenAsTheSameFieldsAndAFailedOneKeep
   ExpectError([&] { location->WriteSheet(2, "$Mobil", "2"); }, ErrorCode::NotOpen);
   EXPECT_EQ((Numbers{location->ColumnCount(), location->GetField("$Mobil")}), (Numbers{10, 10}));
 
-  EXPECT_EQ(Read(path, 4, 8),
-            (Grid{{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Telefon", "OWNER", "FARBE"},
-                  {"a1", "contact", "Anna Müller", "Anna", "Köln", "", "", "blau"},
-                  {"b2", "contact", "Bernd Weiß", "Bernd", "Gießen", "+49 221 12345", "", ""},
-                  {"c3", "contact", "Clara Öztürk", "Clara", "Düsseldorf", "", "grün", ""}}));
   location->OpenLocation(path);
   EXPECT_EQ(
       (Numbers{location->GetField("owner"), location->GetField("$telefon"), location->GetField("Farbe"),

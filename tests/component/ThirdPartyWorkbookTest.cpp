@@ -23,9 +23,7 @@ TEST_F(ComponentTest, AThirdPartyWorkbookOpensWithoutIdentifierColumnAndWritesOn
   CountingGuidSource guids;
   GuidOverride guidOverride(guids);
   auto location = Open(folder.Path("Fremd.xlsx"));
-  EXPECT_EQ((Numbers{location->Count(), location->IDfield, location->GetField("$Type"),
-                     location->GetField("type"), location->GetField("text")}),
-            (Numbers{2, 6, 2, 0, 4}));
+  EXPECT_EQ((Numbers{location->Count(), location->IDfield, location->GetField("type")}), (Numbers{2, 6, 0}));
   auto anna = location->Item(1);
   EXPECT_EQ((Texts{anna->Item_ID(), anna->Item_Text(), anna->Item_DataText("plz")}),
             (Texts{"{00000000-0000-4000-8000-000000000001}", "Anna Müller", "50667"}));
