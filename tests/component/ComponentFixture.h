@@ -50,19 +50,35 @@ inline std::vector<std::string> Values(const KeyedCollection<std::string>& colle
 
 class ComponentTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override { host::ReplaceThreadNotificationService(service); }
+  void TearDown() override { host::ReplaceThreadNotificationService(nullptr); }
 
   // Starts recorded engine applications.
-  Location::ApplicationFactory Factory();
+  Location::ApplicationFactory Factory() {
+    return [this] { return StartRecorded(record); };
+  }
   // Saves `grid` as the workbook `name` in the temporary folder; returns its path.
-  std::string Book(const std::string& name, const Grid& grid);
+  std::string Book(const std::string& name, const Grid& grid) {
+    WriteWorkbook(*CreateExcelApplication(), folder.Path(name), grid);
+    return folder.Path(name);
+  }
   // A location on `path`, with the fixture's host location object, opened.
-  std::shared_ptr<Location> Open(const std::string& path);
+  std::shared_ptr<Location> Open(const std::string& path) {
+    auto location = Location::Create(Factory());
+    location->LocObject = hostLocation;
+    location->OpenLocation(path);
+    return location;
+  }
   // The cells of the workbook at `path`, rows 1..rows, columns 1..columns.
-  Grid Read(const std::string& path, std::int32_t rows, std::int32_t columns);
+  Grid Read(const std::string& path, std::int32_t rows, std::int32_t columns) {
+    return ReadWorkbook(*CreateExcelApplication(), path, rows, columns);
+  }
   // The codes of the notifications recorded so far.
-  std::vector<std::int32_t> Codes() const;
+  std::vector<std::int32_t> Codes() const {
+    std::vector<std::int32_t> codes;
+    for (const auto& notification : service->Notifications()) codes.push_back(notification.code);
+    return codes;
+  }
 
   TempFolder folder;
   std::shared_ptr<SpreadsheetRecord> record = std::make_shared<SpreadsheetRecord>();
