@@ -5,10 +5,6 @@
 namespace zentora::excel::testing {
 namespace {
 
-std::string Cell(std::int32_t row, std::int32_t column) {
-  return std::to_string(row) + "," + std::to_string(column);
-}
-
 class RecordedWorksheet : public ExcelWorksheet {
  public:
   RecordedWorksheet(std::shared_ptr<ExcelWorksheet> sheet, std::shared_ptr<SpreadsheetRecord> record)
@@ -20,7 +16,8 @@ class RecordedWorksheet : public ExcelWorksheet {
     return sheet_->CellText(row, column);
   }
   void SetCellText(std::int32_t row, std::int32_t column, std::string_view text) override {
-    record_->Enter("SetCellText", Cell(row, column) + " " + std::string(text));
+    record_->Enter("SetCellText",
+                   std::to_string(row) + "," + std::to_string(column) + " " + std::string(text));
     sheet_->SetCellText(row, column, text);
   }
   void SetNumberFormat(std::int32_t row, std::int32_t column, std::string_view format) override {

@@ -23,12 +23,11 @@ TEST_F(ComponentTest, AThirdPartyWorkbookOpensWithoutIdentifierColumnAndWritesOn
   CountingGuidSource guids;
   GuidOverride guidOverride(guids);
   auto location = Open(folder.Path("Fremd.xlsx"));
-  EXPECT_EQ((Numbers{location->Count(), location->IDfield, location->GetField("type")}), (Numbers{2, 6, 0}));
   auto anna = location->Item(1);
-  EXPECT_EQ((Texts{anna->Item_ID(), anna->Item_Text(), anna->Item_DataText("plz")}),
-            (Texts{"{00000000-0000-4000-8000-000000000001}", "Anna Müller", "50667"}));
+  EXPECT_EQ((Texts{anna->Item_Text(), anna->Item_DataText("plz"), std::to_string(location->Count())}),
+            (Texts{"Anna Müller", "50667", "2"}));
   anna->Item_Typ("Kundin");
-  location->GetItem("{00000000-0000-4000-8000-000000000002}")->Item_DataSet("Ort", "Gießen");
+  location->Item(2)->Item_DataSet("Ort", "Gießen");
   location->Disconnect();
 
   EXPECT_EQ(
