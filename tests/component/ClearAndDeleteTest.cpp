@@ -44,8 +44,7 @@ TEST_F(Deleting, FirstRowMovesTheRestUpAndRenumbersThemLastRowRemovesOnlyItsEntr
   const std::shared_ptr<HostItem> passed = item;
   EXPECT_TRUE(location->DeleteItem(item));
   EXPECT_TRUE(item == passed && hostLocation->Changed() && location->Count() == 3);
-  EXPECT_EQ(Keys(location->Items), (Texts{"b2", "c3", "d4"}));
-  EXPECT_EQ(Values(location->Items), (Texts{"2", "3", "4"}));
+  EXPECT_EQ(Entries(location->Items), (Texts{"b2=2", "c3=3", "d4=4"}));
   ASSERT_EQ(Codes(), Numbers{38});
   EXPECT_EQ(service->Notifications()[0].object, passed);
   EXPECT_EQ((Texts{service->Notifications()[0].text, passed->Item_Text(), record->calls.back()}),
@@ -53,7 +52,7 @@ TEST_F(Deleting, FirstRowMovesTheRestUpAndRenumbersThemLastRowRemovesOnlyItsEntr
 
   item = location->GetItem("d4");
   EXPECT_TRUE(location->DeleteItem(item));
-  EXPECT_EQ(Values(location->Items), (Texts{"2", "3"}));
+  EXPECT_EQ(Entries(location->Items), (Texts{"b2=2", "c3=3"}));
   ASSERT_EQ(location->RowOfID("c3"), 3);
   item = location->GetItem("b2");
   ASSERT_TRUE(location->DeleteItem(item));
@@ -84,8 +83,7 @@ TEST_F(Deleting, AnUnknownIdentifierOrAFailingCellReadOrRowDeleteLeavesCountInde
       record->failing.clear();
     }
     EXPECT_EQ((Numbers{location->Count(), location->RowOfID("d4")}), (Numbers{4, 5}));
-    EXPECT_EQ(Keys(location->Items), (Texts{"a1", "b2", "c3", "d4"}));
-    EXPECT_EQ(Values(location->Items), (Texts{"2", "3", "4", "5"}));
+    EXPECT_EQ(Entries(location->Items), (Texts{"a1=2", "b2=3", "c3=4", "d4=5"}));
     EXPECT_EQ(record->sheet->CellText(3, 1), "b2");
     EXPECT_FALSE(hostLocation->Changed());
     location->Disconnect();
@@ -102,8 +100,7 @@ TEST_F(Deleting, MovedRowWhoseIdentifierCellDisagreesKeepsOneEntryInRowOrder) {
   sheet.SetCellText(5, 1, "b2");      // names another entry's identifier
   std::shared_ptr<HostItem> anna = location->GetItem("a1");
   ASSERT_TRUE(location->DeleteItem(anna));
-  EXPECT_EQ(Keys(location->Items), (Texts{"b2", "c3-neu", "d4", fresh}));
-  EXPECT_EQ(Values(location->Items), (Texts{"2", "3", "4", "5"}));
+  EXPECT_EQ(Entries(location->Items), (Texts{"b2=2", "c3-neu=3", "d4=4", fresh + "=5"}));
   EXPECT_EQ((Numbers{location->Count(), location->RowOfID(fresh)}), (Numbers{4, 5}));
 }
 
@@ -154,7 +151,7 @@ TEST_F(ComponentTest, ClearingEmptiesTheItemRowsButKeepsHeadingsAndFormatsAndNee
   }
   EXPECT_EQ(std::to_string(location->ColumnCount()) + location->LastKey, "6");
   location->NewItem(true);  // new items start again at row 2
-  EXPECT_EQ(Values(location->Items), Texts{"2"});
+  EXPECT_EQ(location->Items.At(1), "2");
   location->Disconnect();
   EXPECT_EQ(Read(path, 3, 6), (Grid{tenItems[0], Texts(6), Texts(6)}));
 }

@@ -41,11 +41,13 @@ std::vector<std::string> Keys(const KeyedCollection<Value>& collection) {
   return keys;
 }
 
-// The values of `collection` in entry order.
-inline std::vector<std::string> Values(const KeyedCollection<std::string>& collection) {
-  std::vector<std::string> values;
-  for (std::int32_t i = 1; i <= collection.Count(); ++i) values.push_back(collection.At(i));
-  return values;
+// The entries of `collection` in order, each "key=value", or only the value where it has no key.
+inline std::vector<std::string> Entries(const KeyedCollection<std::string>& collection) {
+  std::vector<std::string> entries;
+  for (std::int32_t i = 1; i <= collection.Count(); ++i)
+    entries.push_back(collection.KeyAt(i).empty() ? collection.At(i)
+                                                  : collection.KeyAt(i) + "=" + collection.At(i));
+  return entries;
 }
 
 class ComponentTest : public ::testing::Test {

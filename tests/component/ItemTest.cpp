@@ -30,8 +30,7 @@ class ItemTest : public ComponentTest {
  protected:
   void SetUp() override {
     ComponentTest::SetUp();
-    path = Book("Kontakte.xlsx", kContacts);
-    location = Open(path);
+    location = Open(Book("Kontakte.xlsx", kContacts));
   }
   void TearDown() override {
     if (location) location->Disconnect();
@@ -42,7 +41,6 @@ class ItemTest : public ComponentTest {
   // 5 March 2024, 10:00:00 local time.
   FixedClock clock{LocalDateTime{2024, 3, 5, 10, 0, 0, 0}};
   ClockOverride clockOverride{clock};
-  std::string path;
   std::shared_ptr<Location> location;
 };
 
@@ -143,7 +141,7 @@ TEST_F(ItemTest, DataFieldsCompareExactlyAndANewOneAppendsItsColumn) {
   EXPECT_EQ(location->ReadSheet(3, "$E-MAIL"), "bernd@example.de");
 }
 
-TEST_F(ItemTest, AccessOwnerSourceFilesAndFixedAnswers) {
+TEST_F(ItemTest, AccessOwnerSourceFilesRatingAndFixedAnswers) {
   auto item = location->GetItem("a1");
   item->Item_Owner("");
   item->Item_Owner("anna");
@@ -161,13 +159,10 @@ TEST_F(ItemTest, AccessOwnerSourceFilesAndFixedAnswers) {
   item->Item_EvalString("ignored");
   EXPECT_EQ(Codes(), (Numbers{15, 15, 14, 72, 74, 11}));
   EXPECT_EQ(Log(2), "20240101120000,20240305100000*5");
-}
-
-TEST_F(ItemTest, OverallRatingIsMinusOneForNoneAndAnOverflowWhenTooLarge) {
-  auto item = location->GetItem("a1");
-  EXPECT_EQ(item->Item_EvalAll(), -1);
-  location->WriteSheet(2, "evalall", "0,4");
-  EXPECT_EQ(item->Item_EvalAll(), -1);
+  for (const char* rating : {"", "0,4"}) {  // no rating, or one that rounds to none
+    location->WriteSheet(2, "evalall", rating);
+    EXPECT_EQ(item->Item_EvalAll(), -1);
+  }
   location->WriteSheet(2, "evalall", "40000");
   ExpectError([&] { item->Item_EvalAll(); }, ErrorCode::Overflow);
 }
