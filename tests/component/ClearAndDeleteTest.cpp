@@ -104,17 +104,13 @@ TEST_F(Deleting, MovedRowWhoseIdentifierCellDisagreesKeepsOneEntryInRowOrder) {
   EXPECT_EQ((Numbers{location->Count(), location->RowOfID(fresh)}), (Numbers{4, 5}));
 }
 
-// A host that answers every notification by handing back another object.
-class ReplacingService : public host::RecordingNotificationService {
- public:
-  explicit ReplacingService(std::shared_ptr<HostObject> answer) : answer_(std::move(answer)) {}
-  void Notify(std::int32_t code, const std::string& text, std::shared_ptr<HostObject>& object) override {
-    RecordingNotificationService::Notify(code, text, object);
-    object = answer_;
+// A host that answers every notification by handing back `answer`.
+struct ReplacingService : host::RecordingNotificationService {
+  explicit ReplacingService(std::shared_ptr<HostObject> reply) : answer(std::move(reply)) {}
+  void Notify(std::int32_t, const std::string&, std::shared_ptr<HostObject>& object) override {
+    object = answer;
   }
-
- private:
-  std::shared_ptr<HostObject> answer_;
+  std::shared_ptr<HostObject> answer;
 };
 
 TEST_F(Deleting, ObjectTheHostLeavesReplacesTheItem) {

@@ -20,14 +20,11 @@ TempFolder::~TempFolder() {
 void WriteWorkbook(ExcelApplication& application, const std::string& path, const Grid& grid) {
   auto workbook = application.AddWorkbook();
   auto sheet = workbook->FirstSheet();
-  for (std::size_t row = 0; row < grid.size(); ++row) {
-    for (std::size_t column = 0; column < grid[row].size(); ++column) {
-      if (!grid[row][column].empty()) {
+  for (std::size_t row = 0; row < grid.size(); ++row)
+    for (std::size_t column = 0; column < grid[row].size(); ++column)
+      if (!grid[row][column].empty())
         sheet->SetCellText(static_cast<std::int32_t>(row + 1), static_cast<std::int32_t>(column + 1),
                            grid[row][column]);
-      }
-    }
-  }
   workbook->SaveAs(path);
   workbook->Close();
 }
