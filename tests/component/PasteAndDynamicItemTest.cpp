@@ -11,6 +11,7 @@
 #include "ItemEnumerator.h"
 #include "item/Item.h"
 #include "outside/Guid.h"
+#include "text/Stamps.h"
 
 namespace zentora::excel::testing {
 namespace {
@@ -39,7 +40,7 @@ TEST_F(Pasting, KnownIDsUpdateInPlaceOthersAppendMissingOnesGetAGuidAndOnlyAConn
   const auto updated = location->PasteItem("ID=B2|Type=person|Text=Bernd W.", false);
   // Vorname is not carried by the text; the owner is the service's default.
   EXPECT_EQ((Texts{updated->Item_DataText("Vorname"), updated->Item_Owner()}), (Texts{"", "tester"}));
-  EXPECT_TRUE(updated->Item_Notify() && hostLocation->Changed());
+  EXPECT_TRUE(updated->Item_Notify() && hostLocation->Changed() && StampAge(updated->Item_LogString()) >= 0);
   EXPECT_EQ(Codes(), Numbers{});  // an unconnected paste into an existing row goes untold
   const auto pasted = location->PasteItem("ID=a1|Text=Anna M.", true);
   ASSERT_EQ(Codes(), Numbers{37});
