@@ -166,6 +166,8 @@ TEST_F(CommandLine, ListPrintsATableOrJsonOfTheCellsExactly) {
             "  {\"ID\": \"k2\", \"TYPE\": \"contact\", \"TEXT\": \"Zeile 1\\nZeile \\\"2\\\"\", \"Vorname\": "
             "\"Jörg\", \"Ort\": \"Gießen\", \"Type\": \"\"}\n"
             "]\n");
+  EXPECT_EQ(Ok({"list", book, "--columns", "ID", "--where", "$Ort=Köln&type=note;text~ZEILE "}).out,
+            "ID\n--\nk2\n");
 }
 
 TEST_F(CommandLine, FieldsAreFixedByNameInAnyCaseUnlessWrittenWithDollar) {
@@ -296,56 +298,10 @@ TEST_F(CommandLine, ExportThenImportCarriesEveryFieldKindByteForByte) {
   EXPECT_EQ(Ok({"import", target, forms}).out, "2 added, 0 updated\n");
   EXPECT_EQ(Ok({"import", target, forms}).out, "0 added, 2 updated\n");
 
-  // The transfer commands: source is written by the text form but not taken from it; every other field
-  // arrives as it left.
-  const auto check = RunPython(
-      "import openpyxl\n"
-      "def rows(path):\n"
-      "    sheet = openpyxl.load_workbook(path).worksheets[0]\n"
-      "    return [[c.value or '' for c in row] for row in sheet.iter_rows(max_col=10)]\n"
-      "src, dst = rows(" +
-      ShellQuoted(source) + "), rows(" + ShellQuoted(target) +
-      ")\n"
-      "assert len(src) == len(dst) == 3 and src[1][0] == 'k01' and src[2][0] == 'k02', (src, dst)\n"
-      "for s, d in zip(src, dst):\n"
-      "    assert d[7] in ('', 'SOURCE'), d\n"
-      "    s[7] = d[7]\n"
-      "    assert s == d, (s, d)\n"
-      "print('ok')\n");
-  EXPECT_EQ(check.out, "ok\n") << check.out;
-}
-
-TEST_F(CommandLine, ListWhereOnALargeWorkbookAgreesWithAPythonFilter) {
-  const std::string large = folder.Path("Gross.xlsx");
-  const std::string listed = folder.Path("Liste.json");
-  const auto made = RunPython(
-      "import openpyxl\n"
-      "book = openpyxl.Workbook(write_only=True)\n"
-      "sheet = book.create_sheet()\n"
-      "sheet.append(['ID', 'TYPE', 'TEXT', 'Ort'])\n"
-      "towns = ['Köln', 'KÖLN', 'Berlin', 'Düsseldorf', '']\n"
-      "names = ['Müller', 'MÜLLER', 'Schmidt', 'Öztürk', 'müllerin']\n"
-      "for i in range(100000):\n"
-      "    sheet.append(['r%06d' % i, ('contact', 'note', 'Contact')[i % 3],\n"
-      "                  names[(i // 3) % 5] + ' ' + str(i), towns[(i // 7) % 5]])\n"
-      "book.save(" +
-      ShellQuoted(large) + ")\n");
-  ASSERT_EQ(made.code, 0) << made.out;
-  std::ofstream(listed, std::ios::binary)
-      << Ok({"list", large, "--json", "--where", "type=contact&$Ort=Köln;text~MÜLLER "}).out;
-  const auto check = RunPython(
-      "import json, openpyxl\n"
-      "sheet = openpyxl.load_workbook('" +
-      large +
-      "', read_only=True).worksheets[0]\n"
-      "want = [r[0] for r in sheet.iter_rows(min_row=2, values_only=True)\n"
-      "        if (r[1] == 'contact' and r[3] == 'Köln') or 'müller' in (r[2] or '').lower()]\n"
-      "got = [item['ID'] for item in json.load(open('" +
-      listed +
-      "', encoding='utf-8'))]\n"
-      "assert len(want) > 1000 and got == want, (len(got), len(want))\n"
-      "print('ok')\n");
-  EXPECT_EQ(check.out, "ok\n") << check.out;
+  // Source is written by the text form but not taken from it; every other field arrives as it left.
+  Grid expected = ReadWorkbook(*excel::CreateExcelApplication(), source, 3, 10);
+  expected[1][7] = expected[2][7] = "";
+  EXPECT_EQ(ReadWorkbook(*excel::CreateExcelApplication(), target, 3, 10), expected);
 }
 
 }  // namespace
