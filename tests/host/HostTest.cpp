@@ -28,8 +28,8 @@ TEST(RecordingNotificationService, DefaultOwnerIsTheUsersLoginName) {
 
 TEST(ThreadNotificationService, IsCreatedOncePerThreadAndCanBeReplaced) {
   excel::NotificationService& first = excel::ThreadNotificationService();
-  EXPECT_EQ(&excel::ThreadNotificationService(), &first);
-  EXPECT_NE(dynamic_cast<RecordingNotificationService*>(&first), nullptr);
+  EXPECT_TRUE(&excel::ThreadNotificationService() == &first &&
+              dynamic_cast<RecordingNotificationService*>(&first));
 
   excel::NotificationService* other = nullptr;
   std::thread([&other] { other = &excel::ThreadNotificationService(); }).join();
@@ -63,7 +63,7 @@ TEST(GeneralItem, DataFieldsKeepTheirOrderAndCompareExactlyKeywordsAreAnOrderedS
   EXPECT_EQ(item.Item_Keyword(2) + "|" + item.Item_Keyword(3), "blau|");
 }
 
-TEST(GeneralItem, RemembersItsLocationWithoutKeepingItAlive) {
+TEST(GeneralItem, RemembersItsLocationWithoutKeepingItAliveAndThrowsWithoutAnHonestAnswer) {
   GeneralItem item;
   auto location = std::make_shared<HostLocationObject>();
   item.Item_Init(location);
@@ -71,10 +71,7 @@ TEST(GeneralItem, RemembersItsLocationWithoutKeepingItAlive) {
   location.reset();
   EXPECT_EQ(item.InitObject(), nullptr);
   EXPECT_EQ(item.Item_Location(), nullptr);
-}
-
-TEST(GeneralItem, MembersWithoutAnHonestAnswerThrow) {
-  GeneralItem item;
+  // Members without an honest answer throw.
   EXPECT_THROW(item.Item_ToString(), std::logic_error);
   EXPECT_THROW(item.Item_LogModifyCount(), std::logic_error);
   EXPECT_EQ(item.Item_EvalAll(), -1);
