@@ -3,7 +3,6 @@
 import gc
 import os
 import subprocess
-import zipfile
 
 import openpyxl
 import pytest
@@ -62,7 +61,7 @@ def test_changes_are_notified_and_saved_on_a_normal_exit(book):
         ["K07", "note", "Eingefügt", "", "Ulm", ""]]
 
 
-def test_an_exception_in_the_block_or_a_store_never_closed_leaves_the_file_as_it_was(book):
+def test_an_abandoned_store_leaves_the_file_as_it_was_and_one_in_use_is_refused(book):
     before = book.read_bytes()
     with pytest.raises(RuntimeError), zentora_excel.open(book) as store:
         store["K01"].text = "geändert"
@@ -73,9 +72,7 @@ def test_an_exception_in_the_block_or_a_store_never_closed_leaves_the_file_as_it
         del store
         gc.collect()
     assert book.read_bytes() == before
-
-
-def test_a_workbook_in_use_is_refused_naming_its_holder(book):
+    # A workbook in use is refused, naming its holder.
     with zentora_excel.open(book):
         with pytest.raises(zentora_excel.Error, match="in use") as refused:
             zentora_excel.open(book, wait=0)
@@ -85,20 +82,9 @@ def test_a_workbook_in_use_is_refused_naming_its_holder(book):
         assert cli.returncode == 1 and "in use" in cli.stderr
 
 
-def entity_bomb(path):
-    with zipfile.ZipFile(path) as source:
-        parts = {name: source.read(name) for name in source.namelist()}
-    parts["xl/worksheets/sheet1.xml"] = (
-        b'<!DOCTYPE w [<!ENTITY a "lol"><!ENTITY b "&a;&a;&a;&a;">]><w>&b;</w>')
-    with zipfile.ZipFile(path, "w") as target:
-        for name, data in parts.items():
-            target.writestr(name, data)
-
-
-@pytest.mark.parametrize("spoil", [entity_bomb, lambda path: path.write_bytes(b"PK\3\4" + b"\0" * 200)])
-def test_a_hostile_file_raises_error_and_stays_unchanged(book, spoil):
-    spoil(book)
-    before = book.read_bytes()
+def test_a_damaged_file_raises_error_and_stays_unchanged(book):
+    damaged = b"PK\3\4" + b"\0" * 200
+    book.write_bytes(damaged)
     with pytest.raises(zentora_excel.Error, match="Adressbuch.xlsx") as refused:
         zentora_excel.open(book)
-    assert refused.value.code == zentora_excel.Error.SPREADSHEET and book.read_bytes() == before
+    assert refused.value.code == zentora_excel.Error.SPREADSHEET and book.read_bytes() == damaged
