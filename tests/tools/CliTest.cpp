@@ -80,20 +80,12 @@ class CommandLine : public ::testing::Test {
 };
 
 TEST_F(CommandLine, EveryCommandExplainsItself) {
-  for (const std::string command : {"list", "show", "get", "set", "new", "delete"}) {
-    const Outcome outcome = Ok({command, "--help"});
-    EXPECT_EQ(outcome.out.rfind("usage: zentora-excel " + command, 0), 0U) << outcome.out;
-    EXPECT_EQ(outcome.err, "");
-  }
+  for (const std::string command : {"list", "show", "get", "set", "new", "delete"})
+    EXPECT_EQ(Ok({command, "--help"}).out.rfind("usage: zentora-excel " + command, 0), 0U) << command;
   EXPECT_NE(Ok({"--help"}).out.find("commands:"), std::string::npos);
 }
 
 TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
-  std::string encrypted = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(504, '\0');
-  for (const char c : std::string("EncryptedPackage")) encrypted += {c, '\0'};
-  std::ofstream(folder.Path("Tabelle.csv")) << "ID;Name\n1;Anna\n";
-  std::ofstream(folder.Path("Alt.xls"), std::ios::binary) << std::string(encrypted, 0, 512);
-  std::ofstream(folder.Path("Geheim.xlsx"), std::ios::binary) << encrypted;
   RunPython("import zipfile\nz = zipfile.ZipFile(" + ShellQuoted(folder.Path("Calc.ods")) +
             ", 'w')\nz.writestr('mimetype', 'application/vnd.oasis.opendocument.spreadsheet')\nz.close()");
   std::filesystem::create_directory(folder.Path("Ordner.xlsx"));
@@ -122,9 +114,6 @@ TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
       {{"list", folder.Path("Calc.ods")},
        1,
        {"Calc.ods: this is an OpenDocument spreadsheet; save it as .xlsx"}},
-      {{"list", folder.Path("Alt.xls")}, 1, {"Alt.xls: this is a legacy binary .xls workbook"}},
-      {{"list", folder.Path("Tabelle.csv")}, 1, {"Tabelle.csv: this is a CSV or other text file"}},
-      {{"list", folder.Path("Geheim.xlsx")}, 1, {"Geheim.xlsx: this workbook is encrypted"}},
       {{"list", folder.Path("Ordner.xlsx")}, 1, {"Ordner.xlsx is a folder, not a workbook"}}};
   for (const auto& example : cases) {
     const std::string file = example.args.size() > 1 ? example.args[1] : "";
@@ -221,17 +210,6 @@ TEST_F(CommandLine, ChangesGoThroughTheItemAndReachTheWorkbook) {
   EXPECT_EQ(ReadWorkbook(*excel::CreateExcelApplication(), full, 2, 7)[1],
             (std::vector<std::string>{"k1", "contact", "Anna M.", "20260101", "grün",
                                       "20261201090000,20261205100000*4,20261205100000*1", "jörg"}));
-}
-
-TEST_F(CommandLine, ATextFormFromAnotherWorkbookReproducesItsFields) {
-  const std::string form = Ok({"text", full, "k1"}).out;
-  const std::string other = folder.Path("Andere.xlsx");
-  WriteWorkbook(*excel::CreateExcelApplication(), other, {{"ID", "TEXT"}, {"z9", "alt"}});
-  Ok({"text", other, "z9", "--set", form.substr(0, form.size() - 1)});
-  // The form carries no date, source or evaluation into another store; everything else arrives.
-  EXPECT_EQ(ReadWorkbook(*excel::CreateExcelApplication(), other, 2, 9),
-            (Grid{{"ID", "TEXT", "TYPE", "Phone", "KEYWORDS", "ACCESS", "OWNER", "LOG", ""},
-                  {"k1", "Anna", "contact", "0221", "rot", "all", "anna", "20261201090000", ""}}));
 }
 
 TEST_F(CommandLine, AFirstOpeningSaysWhatItChangesAndDryRunWritesNothing) {
