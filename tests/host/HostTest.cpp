@@ -34,7 +34,6 @@ TEST(ThreadNotificationService, IsCreatedOncePerThreadAndCanBeReplaced) {
   excel::NotificationService* other = nullptr;
   std::thread([&other] { other = &excel::ThreadNotificationService(); }).join();
   EXPECT_NE(other, &first);
-
   auto own = std::make_shared<RecordingNotificationService>("host");
   ReplaceThreadNotificationService(own);
   EXPECT_EQ(&excel::ThreadNotificationService(), own.get());
