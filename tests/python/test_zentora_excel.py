@@ -61,7 +61,7 @@ def test_changes_are_notified_and_saved_on_a_normal_exit(book):
         ["K07", "note", "Eingefügt", "", "Ulm", ""]]
 
 
-def test_an_abandoned_store_leaves_the_file_as_it_was_and_one_in_use_is_refused(book):
+def test_abandoned_stores_in_use_and_damaged_files_leave_the_file_as_it_was(book):
     before = book.read_bytes()
     with pytest.raises(RuntimeError), zentora_excel.open(book) as store:
         store["K01"].text = "geändert"
@@ -80,9 +80,7 @@ def test_an_abandoned_store_leaves_the_file_as_it_was_and_one_in_use_is_refused(
         cli = subprocess.run([os.environ["ZENTORA_CLI"], "--wait", "0", "list", book],
                              capture_output=True, text=True)
         assert cli.returncode == 1 and "in use" in cli.stderr
-
-
-def test_a_damaged_file_raises_error_and_stays_unchanged(book):
+    # A damaged file raises the module's error and stays as it was.
     damaged = b"PK\3\4" + b"\0" * 200
     book.write_bytes(damaged)
     with pytest.raises(zentora_excel.Error, match="Adressbuch.xlsx") as refused:

@@ -96,11 +96,8 @@ TEST_F(ExampleBook, EightProcessesAtOnceLoseNoChange) {
 
 TEST_F(ExampleBook, FailingCommandsLeaveTheWorkbookAsItWasAndReadingOnesLeaveAPreparedOneAlone) {
   std::string version = Version();
-  for (const std::string& arguments :
-       {"delete " + quoted + " k99", "set " + quoted + " k01 text " + std::string(33000, 'x')}) {
-    EXPECT_NE(Program(arguments).code, 0) << arguments;
-    EXPECT_EQ(Version(), version) << arguments;
-  }
+  EXPECT_NE(Program("set " + quoted + " k01 text " + std::string(33000, 'x')).code, 0);
+  EXPECT_EQ(Version(), version);
   std::ofstream(folder.Path(".~lock.Adressbuch.xlsx#"))
       << ",jdoe,office-pc,05.12.2026 09:30,file:///home/jdoe/lo;";
   const ProcessOutcome refused = Program("--wait 0.2 set " + quoted + " k01 text x");
