@@ -65,7 +65,7 @@ class LoadedLibrary : public ::testing::Test {
       std::filesystem::temp_directory_path() / ("zentora-runtime-" + std::to_string(getpid()));
 };
 
-TEST_F(LoadedLibrary, HostOpensAWorkbookReadsAnItemReleasesEverythingAndIsRefusedWhatIsUnknown) {
+TEST_F(LoadedLibrary, HostOpensReadsReleasesIsRefusedWhatIsUnknownAndRegistersTheLibrary) {
   const std::filesystem::path book = folder / "Adressbuch.xlsx";
   std::filesystem::copy_file(ZENTORA_EXAMPLE_BOOK, book);
   EXPECT_EQ(canUnloadNow(), ZENTORA_OK);
@@ -115,9 +115,8 @@ TEST_F(LoadedLibrary, HostOpensAWorkbookReadsAnItemReleasesEverythingAndIsRefuse
   factory->calls->LockServer(factory, 0);
   factory->calls->Release(factory);
   EXPECT_EQ(canUnloadNow(), ZENTORA_OK);
-}
 
-TEST_F(LoadedLibrary, RegisteringThenUnregisteringLeavesTheRegistryAsItWas) {
+  // Registering then unregistering leaves the registry as it was.
   const auto registerServer = Find<ZentoraRegisterServerCall>(library, "DllRegisterServer");
   const auto unregisterServer = Find<ZentoraUnregisterServerCall>(library, "DllUnregisterServer");
   const std::filesystem::path registry = folder / "config" / "registry";
