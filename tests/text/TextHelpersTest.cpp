@@ -59,8 +59,6 @@ TEST(Tokens, CutAtSeparatorsFindUnescapedOnesAndTrim) {
   EXPECT_EQ(FindUnescaped(std::string_view("\\\\|").substr(1), "|"), 0) << "what lies before the text";
   ExpectError([] { FindUnescaped(std::string(32768, '\\') + "|", "|"); }, ErrorCode::Overflow, "32769");
 
-  const std::pair<const char*, const char*> firsts[] = {{"C,M*1", "C"}, {"C", "C"}, {",x", ""}};
-  for (const auto& [text, first] : firsts) EXPECT_EQ(FirstToken(text, ","), first) << text;
   const std::pair<const char*, const char*> trimmed[] = {
       {"\t\r\n x y \x01\x1F", "x y"}, {" \t ", ""}, {"\xC2\xA0Ärzte\xC2\xA0", "\xC2\xA0Ärzte\xC2\xA0"}};
   for (const auto& [text, trim] : trimmed) EXPECT_EQ(TrimBlanks(text), trim) << text;
