@@ -20,21 +20,19 @@
 namespace zentora::host {
 namespace {
 
-TEST(RecordingNotificationService, DefaultOwnerIsTheUsersLoginName) {
+TEST(NotificationServices, DefaultOwnerIsTheUsersLoginNameAndEachThreadHasOneServiceItMayReplace) {
   const passwd* user = getpwuid(geteuid());
-  if (user == nullptr || user->pw_name[0] == '\0') GTEST_SKIP() << "the user has no login name here";
-  EXPECT_EQ(RecordingNotificationService::DefaultOwnerText(), user->pw_name);
-}
-
-TEST(ThreadNotificationService, IsCreatedOncePerThreadAndCanBeReplaced) {
+  // A user without a login name gets another default.
+  EXPECT_TRUE(user == nullptr || user->pw_name[0] == '\0' ||
+              RecordingNotificationService::DefaultOwnerText() == user->pw_name);
+  // The thread's service is created once per thread and can be replaced.
   excel::NotificationService& first = excel::ThreadNotificationService();
-  EXPECT_EQ(&excel::ThreadNotificationService(), &first);
-  EXPECT_NE(dynamic_cast<RecordingNotificationService*>(&first), nullptr);
+  EXPECT_TRUE(&excel::ThreadNotificationService() == &first &&
+              dynamic_cast<RecordingNotificationService*>(&first));
 
   excel::NotificationService* other = nullptr;
   std::thread([&other] { other = &excel::ThreadNotificationService(); }).join();
   EXPECT_NE(other, &first);
-
   auto own = std::make_shared<RecordingNotificationService>("host");
   ReplaceThreadNotificationService(own);
   EXPECT_EQ(&excel::ThreadNotificationService(), own.get());
@@ -63,7 +61,7 @@ TEST(GeneralItem, DataFieldsKeepTheirOrderAndCompareExactlyKeywordsAreAnOrderedS
   EXPECT_EQ(item.Item_Keyword(2) + "|" + item.Item_Keyword(3), "blau|");
 }
 
-TEST(GeneralItem, RemembersItsLocationWithoutKeepingItAlive) {
+TEST(GeneralItem, RemembersItsLocationWithoutKeepingItAliveAndThrowsWithoutAnHonestAnswer) {
   GeneralItem item;
   auto location = std::make_shared<HostLocationObject>();
   item.Item_Init(location);
@@ -71,10 +69,7 @@ TEST(GeneralItem, RemembersItsLocationWithoutKeepingItAlive) {
   location.reset();
   EXPECT_EQ(item.InitObject(), nullptr);
   EXPECT_EQ(item.Item_Location(), nullptr);
-}
-
-TEST(GeneralItem, MembersWithoutAnHonestAnswerThrow) {
-  GeneralItem item;
+  // Members without an honest answer throw.
   EXPECT_THROW(item.Item_ToString(), std::logic_error);
   EXPECT_THROW(item.Item_LogModifyCount(), std::logic_error);
   EXPECT_EQ(item.Item_EvalAll(), -1);
@@ -121,8 +116,9 @@ TEST(ConditionFilters, MalformedExpressionsNameTheirPosition) {
     } catch (const FilterSyntaxError& error) {
       EXPECT_EQ(error.position(), position) << condition;
       const std::string message = error.what();
-      EXPECT_NE(message.find(says), std::string::npos) << message;
-      EXPECT_NE(message.find("position " + std::to_string(position)), std::string::npos) << message;
+      EXPECT_TRUE(message.find(says) != std::string::npos &&
+                  message.find("position " + std::to_string(position)) != std::string::npos)
+          << message;
     }
   }
 }

@@ -3,7 +3,6 @@
 import gc
 import os
 import subprocess
-import zipfile
 
 import openpyxl
 import pytest
@@ -22,7 +21,7 @@ def book(tmp_path):
     return tmp_path / "Adressbuch.xlsx"
 
 
-def test_items_read_in_row_order_and_travel_as_text_forms(book, tmp_path):
+def test_items_read_in_row_order_and_print_as_text_forms(book):
     with zentora_excel.open(book) as store:
         assert [(item.id, item.type, item.text) for item in store] == [tuple(row[:3]) for row in ROWS[1:]]
         item = store["k01"]
@@ -31,13 +30,10 @@ def test_items_read_in_row_order_and_travel_as_text_forms(book, tmp_path):
         assert (list(item.keywords), item.keywords[-1], "b" in item.keywords) == (["a", "b"], "b", True)
         for failing in (lambda: item["Land"], lambda: store["K99"], lambda: store.__delitem__("K99")):
             pytest.raises(KeyError, failing)
-        form = str(item)
+        assert str(item).startswith("ID=K01|") and "|DataOrt=Köln" in str(item), str(item)
     with pytest.raises(zentora_excel.Error) as refused:
         item.text
     assert refused.value.code == zentora_excel.Error.NOT_OPEN
-    with zentora_excel.open(tmp_path / "Ziel.xlsx") as target:
-        copy = target.paste(form)
-        assert (copy.id, copy.text, copy["Ort"], copy.keywords) == ("K01", "Anna Berg", "Köln", ["a", "b"])
 
 
 def test_changes_are_notified_and_saved_on_a_normal_exit(book):
@@ -62,7 +58,7 @@ def test_changes_are_notified_and_saved_on_a_normal_exit(book):
         ["K07", "note", "Eingefügt", "", "Ulm", ""]]
 
 
-def test_an_exception_in_the_block_or_a_store_never_closed_leaves_the_file_as_it_was(book):
+def test_abandoned_stores_in_use_and_damaged_files_leave_the_file_as_it_was(book):
     before = book.read_bytes()
     with pytest.raises(RuntimeError), zentora_excel.open(book) as store:
         store["K01"].text = "geändert"
@@ -73,9 +69,7 @@ def test_an_exception_in_the_block_or_a_store_never_closed_leaves_the_file_as_it
         del store
         gc.collect()
     assert book.read_bytes() == before
-
-
-def test_a_workbook_in_use_is_refused_naming_its_holder(book):
+    # A workbook in use is refused, naming its holder.
     with zentora_excel.open(book):
         with pytest.raises(zentora_excel.Error, match="in use") as refused:
             zentora_excel.open(book, wait=0)
@@ -83,22 +77,9 @@ def test_a_workbook_in_use_is_refused_naming_its_holder(book):
         cli = subprocess.run([os.environ["ZENTORA_CLI"], "--wait", "0", "list", book],
                              capture_output=True, text=True)
         assert cli.returncode == 1 and "in use" in cli.stderr
-
-
-def entity_bomb(path):
-    with zipfile.ZipFile(path) as source:
-        parts = {name: source.read(name) for name in source.namelist()}
-    parts["xl/worksheets/sheet1.xml"] = (
-        b'<!DOCTYPE w [<!ENTITY a "lol"><!ENTITY b "&a;&a;&a;&a;">]><w>&b;</w>')
-    with zipfile.ZipFile(path, "w") as target:
-        for name, data in parts.items():
-            target.writestr(name, data)
-
-
-@pytest.mark.parametrize("spoil", [entity_bomb, lambda path: path.write_bytes(b"PK\3\4" + b"\0" * 200)])
-def test_a_hostile_file_raises_error_and_stays_unchanged(book, spoil):
-    spoil(book)
-    before = book.read_bytes()
+    # A damaged file raises the module's error and stays as it was.
+    damaged = b"PK\3\4" + b"\0" * 200
+    book.write_bytes(damaged)
     with pytest.raises(zentora_excel.Error, match="Adressbuch.xlsx") as refused:
         zentora_excel.open(book)
-    assert refused.value.code == zentora_excel.Error.SPREADSHEET and book.read_bytes() == before
+    assert refused.value.code == zentora_excel.Error.SPREADSHEET and book.read_bytes() == damaged

@@ -46,6 +46,18 @@ class LoadedLibrary : public ::testing::Test {
     dlclose(library);
   }
 
+  // The factory of class `clsid`, asked for interface `iid`.
+  ZentoraClassFactory* Factory(const ZentoraGuid& clsid, const ZentoraGuid& iid = ZENTORA_IID_CLASS_FACTORY) {
+    void* factory = nullptr;
+    EXPECT_EQ(getClassObject(&clsid, &iid, &factory), ZENTORA_OK);
+    return static_cast<ZentoraClassFactory*>(factory);
+  }
+
+  template <typename Object>
+  static ZentoraResult Create(ZentoraClassFactory* factory, const ZentoraGuid& iid, Object** object) {
+    return factory->calls->CreateInstance(factory, nullptr, &iid, reinterpret_cast<void**>(object));
+  }
+
   void* library = dlopen(ZENTORA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ZentoraGetClassObjectCall getClassObject = Find<ZentoraGetClassObjectCall>(library, "DllGetClassObject");
   ZentoraCanUnloadNowCall canUnloadNow = Find<ZentoraCanUnloadNowCall>(library, "DllCanUnloadNow");
@@ -53,18 +65,13 @@ class LoadedLibrary : public ::testing::Test {
       std::filesystem::temp_directory_path() / ("zentora-runtime-" + std::to_string(getpid()));
 };
 
-TEST_F(LoadedLibrary, HostOpensAWorkbookReadsAnItemAndReleasesEverything) {
+TEST_F(LoadedLibrary, HostOpensReadsReleasesIsRefusedWhatIsUnknownAndRegistersTheLibrary) {
   const std::filesystem::path book = folder / "Adressbuch.xlsx";
   std::filesystem::copy_file(ZENTORA_EXAMPLE_BOOK, book);
   EXPECT_EQ(canUnloadNow(), ZENTORA_OK);
-  ZentoraClassFactory* factory = nullptr;
-  ASSERT_EQ(
-      getClassObject(&ZENTORA_CLSID_LOCATION, &ZENTORA_IID_CLASS_FACTORY, reinterpret_cast<void**>(&factory)),
-      ZENTORA_OK);
+  ZentoraClassFactory* factory = Factory(ZENTORA_CLSID_LOCATION);
   ZentoraLocation* location = nullptr;
-  ASSERT_EQ(factory->calls->CreateInstance(factory, nullptr, &ZENTORA_IID_LOCATION,
-                                           reinterpret_cast<void**>(&location)),
-            ZENTORA_OK);
+  ASSERT_EQ(Create(factory, ZENTORA_IID_LOCATION, &location), ZENTORA_OK);
   EXPECT_EQ(factory->calls->Release(factory), 0U);
 
   std::int32_t count = 0;
@@ -89,37 +96,27 @@ TEST_F(LoadedLibrary, HostOpensAWorkbookReadsAnItemAndReleasesEverything) {
   EXPECT_EQ(canUnloadNow(), ZENTORA_FALSE);  // before the last release
   EXPECT_EQ(location->calls->Release(location), 0U);
   EXPECT_EQ(canUnloadNow(), ZENTORA_OK);
-}
 
-TEST_F(LoadedLibrary, UnknownClassesAndInterfacesAreRefusedAndLocksKeepTheLibrary) {
+  // Unknown classes and interfaces are refused; a lock alone keeps the library.
   void* object = &folder;
   EXPECT_EQ(getClassObject(&ZENTORA_IID_ITEM, &ZENTORA_IID_CLASS_FACTORY, &object),
             ZENTORA_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
-  ZentoraClassFactory* factory = nullptr;
-  ASSERT_EQ(getClassObject(&ZENTORA_CLSID_ITEM, &ZENTORA_IID_UNKNOWN, reinterpret_cast<void**>(&factory)),
-            ZENTORA_OK);
-  EXPECT_EQ(factory->calls->CreateInstance(factory, nullptr, &ZENTORA_IID_LOCATION, &object),
-            ZENTORA_E_NOINTERFACE);
-  ZentoraItem* item = nullptr;
-  ASSERT_EQ(
-      factory->calls->CreateInstance(factory, nullptr, &ZENTORA_IID_ITEM, reinterpret_cast<void**>(&item)),
-      ZENTORA_OK);
+  factory = Factory(ZENTORA_CLSID_ITEM, ZENTORA_IID_UNKNOWN);
+  EXPECT_EQ(Create(factory, ZENTORA_IID_LOCATION, &object), ZENTORA_E_NOINTERFACE);
+  ASSERT_EQ(Create(factory, ZENTORA_IID_ITEM, &item), ZENTORA_OK);
   std::size_t length = 0;
   EXPECT_EQ(item->calls->ID(item, nullptr, 0, &length), ZENTORA_E_COMPONENT(91));  // bound to no location
   item->calls->Release(item);
   factory->calls->LockServer(factory, 1);
   factory->calls->Release(factory);
   EXPECT_EQ(canUnloadNow(), ZENTORA_FALSE);  // the lock alone holds the library
-  ASSERT_EQ(
-      getClassObject(&ZENTORA_CLSID_ITEM, &ZENTORA_IID_CLASS_FACTORY, reinterpret_cast<void**>(&factory)),
-      ZENTORA_OK);
+  factory = Factory(ZENTORA_CLSID_ITEM);
   factory->calls->LockServer(factory, 0);
   factory->calls->Release(factory);
   EXPECT_EQ(canUnloadNow(), ZENTORA_OK);
-}
 
-TEST_F(LoadedLibrary, RegisteringThenUnregisteringLeavesTheRegistryAsItWas) {
+  // Registering then unregistering leaves the registry as it was.
   const auto registerServer = Find<ZentoraRegisterServerCall>(library, "DllRegisterServer");
   const auto unregisterServer = Find<ZentoraUnregisterServerCall>(library, "DllUnregisterServer");
   const std::filesystem::path registry = folder / "config" / "registry";

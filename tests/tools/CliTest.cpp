@@ -1,5 +1,5 @@
 // The command line run in process on the project's engine (behind the recording,
-// fault-injecting layer) and checked with the engine and openpyxl: its commands,
+// fault-injecting layer) and checked with the engine: its commands,
 // its output, the messages of the mistakes a user makes, which must leave the
 // file as it was, and the transfer commands.
 #include "Cli.h"
@@ -68,18 +68,6 @@ class CommandLine : public ::testing::Test {
     return outcome;
   }
 
-  Grid Saved(std::int32_t rows, std::int32_t columns) {
-    return ReadWorkbook(*excel::CreateExcelApplication(), book, rows, columns);
-  }
-
-  // Runs Python `assertions` with `head` and `row` bound to the cell values of rows 1 and 2 of `path`.
-  std::string Openpyxl(const std::string& path, const std::string& assertions) {
-    return RunPython("import openpyxl\nws = openpyxl.load_workbook(" + ShellQuoted(path) +
-                     ").worksheets[0]\nhead = [c.value for c in ws[1]]\nrow = [c.value for c in ws[2]]\n" +
-                     assertions + "\nprint('ok')")
-        .out;
-  }
-
   TempFolder folder;
   std::shared_ptr<SpreadsheetRecord> record = std::make_shared<SpreadsheetRecord>();
   std::string book;
@@ -87,21 +75,7 @@ class CommandLine : public ::testing::Test {
   std::string full = folder.Path("Alle.xlsx");
 };
 
-TEST_F(CommandLine, EveryCommandExplainsItself) {
-  for (const std::string command : {"list", "show", "get", "set", "new", "delete"}) {
-    const Outcome outcome = Ok({command, "--help"});
-    EXPECT_EQ(outcome.out.rfind("usage: zentora-excel " + command, 0), 0U) << outcome.out;
-    EXPECT_EQ(outcome.err, "");
-  }
-  EXPECT_NE(Ok({"--help"}).out.find("commands:"), std::string::npos);
-}
-
 TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
-  std::string encrypted = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(504, '\0');
-  for (const char c : std::string("EncryptedPackage")) encrypted += {c, '\0'};
-  std::ofstream(folder.Path("Tabelle.csv")) << "ID;Name\n1;Anna\n";
-  std::ofstream(folder.Path("Alt.xls"), std::ios::binary) << std::string(encrypted, 0, 512);
-  std::ofstream(folder.Path("Geheim.xlsx"), std::ios::binary) << encrypted;
   RunPython("import zipfile\nz = zipfile.ZipFile(" + ShellQuoted(folder.Path("Calc.ods")) +
             ", 'w')\nz.writestr('mimetype', 'application/vnd.oasis.opendocument.spreadsheet')\nz.close()");
   std::filesystem::create_directory(folder.Path("Ordner.xlsx"));
@@ -114,18 +88,14 @@ TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
   } cases[] = {
       {{}, 2, {"missing command"}},
       {{"löschen", "x"}, 2, {"unknown command \"löschen\""}},
-      {{"list"}, 2, {"list needs BOOK"}},
       {{"get", "b", "k1"}, 2, {"get needs BOOK, ID and FIELD"}},
       {{"list", "b", "--csv"}, 2, {"unknown option --csv for list"}},
       {{"new", "b.xlsx", "--data", "ohne"}, 2, {"--data needs NAME=VALUE"}},
-      {{"new", "b", "--type"}, 2, {"--type needs a value"}},
       {{"get", book, "k1", "text", "mehr"},
        2,
        {"too many arguments for get: it takes BOOK, ID and FIELD, not also \"mehr\""}},
       {{"list", "/nirgends/Adressen.xlsx"}, 1, {"no workbook at \"/nirgends/Adressen.xlsx\""}},
       {{"show", book, "k9"}, 3, {"no item with ID \"k9\" in " + book}},
-      {{"delete", book, "k9"}, 3, {"no item with ID \"k9\" in " + book}},
-      {{"get", book, "k1", "Telefon"}, 3, {book, "no column \"Telefon\""}},
       {{"set", full, "k1", "Phnoe", "1"},
        3,
        {full, "no column \"Phnoe\"", "\"Phone\" (column N)", "--add-field"}},
@@ -133,9 +103,6 @@ TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
       {{"list", folder.Path("Calc.ods")},
        1,
        {"Calc.ods: this is an OpenDocument spreadsheet; save it as .xlsx"}},
-      {{"list", folder.Path("Alt.xls")}, 1, {"Alt.xls: this is a legacy binary .xls workbook"}},
-      {{"list", folder.Path("Tabelle.csv")}, 1, {"Tabelle.csv: this is a CSV or other text file"}},
-      {{"list", folder.Path("Geheim.xlsx")}, 1, {"Geheim.xlsx: this workbook is encrypted"}},
       {{"list", folder.Path("Ordner.xlsx")}, 1, {"Ordner.xlsx is a folder, not a workbook"}}};
   for (const auto& example : cases) {
     const std::string file = example.args.size() > 1 ? example.args[1] : "";
@@ -143,12 +110,13 @@ TEST_F(CommandLine, MistakesGiveOneNamingLineOnStderrAndLeaveTheFileAsItWas) {
     const std::string before = isFile ? Bytes(file) : "";
     const Outcome outcome = Run(example.args);
     EXPECT_EQ(outcome.code, example.code) << outcome.err;
-    EXPECT_EQ(outcome.err.rfind("zentora-excel: ", 0), 0U) << outcome.err;
+    // One line on stderr, nothing on stdout, no error number.
+    EXPECT_TRUE(outcome.err.starts_with("zentora-excel: ") &&
+                outcome.err.find('\n') == outcome.err.size() - 1 &&
+                outcome.err.find("error ") == std::string::npos && outcome.out.empty())
+        << outcome.err;
     for (const std::string& part : example.named)
       EXPECT_NE(outcome.err.find(part), std::string::npos) << outcome.err;
-    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
-    EXPECT_EQ(outcome.err.find("error "), std::string::npos) << outcome.err;
-    EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(isFile ? Bytes(file) : "", before) << file;
   }
 }
@@ -166,6 +134,8 @@ TEST_F(CommandLine, ListPrintsATableOrJsonOfTheCellsExactly) {
             "  {\"ID\": \"k2\", \"TYPE\": \"contact\", \"TEXT\": \"Zeile 1\\nZeile \\\"2\\\"\", \"Vorname\": "
             "\"Jörg\", \"Ort\": \"Gießen\", \"Type\": \"\"}\n"
             "]\n");
+  EXPECT_EQ(Ok({"list", book, "--columns", "ID", "--where", "$Ort=Köln&type=note;text~ZEILE "}).out,
+            "ID\n--\nk2\n");
 }
 
 TEST_F(CommandLine, FieldsAreFixedByNameInAnyCaseUnlessWrittenWithDollar) {
@@ -178,44 +148,38 @@ TEST_F(CommandLine, FieldsAreFixedByNameInAnyCaseUnlessWrittenWithDollar) {
       {full, "k1", "datum", "20260101\n"}};
   for (const auto& [path, id, field, value] : cases)
     EXPECT_EQ(Ok({"get", path, id, field}).out, value) << field;
-  const Outcome shown = Ok({"show", book, "k1"});
-  EXPECT_NE(shown.out.find("text: Anna Müller\n"), std::string::npos) << shown.out;
-  EXPECT_NE(shown.out.find("Type: privat\n"), std::string::npos) << shown.out;
-  EXPECT_NE(shown.out.find("url: file://" + book + "#k1\n"), std::string::npos) << shown.out;
+  const std::string shown = Ok({"show", book, "k1"}).out;
+  for (const std::string& line :
+       std::vector<std::string>{"text: Anna Müller\n", "Type: privat\n", "url: file://" + book + "#k1\n"})
+    EXPECT_NE(shown.find(line), std::string::npos) << shown;
 }
 
-TEST_F(CommandLine, SetWritesThroughTheItemAndTheWorkbookKeepsIt) {
+TEST_F(CommandLine, SetAndNewWriteThroughTheItemAndTheWorkbookKeepsThemUnlessSavingFails) {
   Ok({"set", book, "k2", "text", "Jörg Weiß"});
   Ok({"set", book, "k2", "Ort", "München"});
   EXPECT_EQ(Ok({"--notifications", "set", book, "k2", "OWNER", "jörg"}).err, "notification 15 \"jörg\"\n");
   Ok({"set", book, "k1", "Telefon", "0221 4711", "--add-field"});
-  const Grid saved = Saved(3, 8);
-  EXPECT_EQ(saved, (Grid{{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Type", "OWNER", "Telefon"},
-                         {"k1", "contact", "Anna Müller", "Anna", "Köln", "privat", "", "0221 4711"},
-                         {"k2", "contact", "Jörg Weiß", "Jörg", "München", "", "jörg", ""}}));
+  const std::string id = Ok({"new", book, "--type", "firma", "--text", "Bäckerei Groß", "--data", "Ort=Köln",
+                             "--data", "E-Mail=info@example.de"})
+                             .out;
+  EXPECT_EQ(ReadWorkbook(*excel::CreateExcelApplication(), book, 4, 9),
+            (Grid{{"ID", "TYPE", "TEXT", "Vorname", "Ort", "Type", "OWNER", "Telefon", "E-Mail"},
+                  {"k1", "contact", "Anna Müller", "Anna", "Köln", "privat", "", "0221 4711", ""},
+                  {"k2", "contact", "Jörg Weiß", "Jörg", "München", "", "jörg", "", ""},
+                  {id.substr(0, 38), "firma", "Bäckerei Groß", "", "Köln", "", "", "", "info@example.de"}}));
+  EXPECT_EQ(id.size(), 39U);
 
   record->failing = {"SaveAs"};
-  const Outcome unsaved = Run({"set", book, "k1", "text", "verloren"});
-  EXPECT_EQ(unsaved.code, 1);
-  EXPECT_EQ(unsaved.err, "zentora-excel: " + book + ": SaveAs failed (injected fault)\n");
+  EXPECT_EQ(Run({"set", book, "k1", "text", "verloren"}).err,
+            "zentora-excel: " + book + ": SaveAs failed (injected fault)\n");
   EXPECT_EQ(Run({"delete", book, "k2"}).code, 1);
   record->failing.clear();
-  EXPECT_EQ(Run({"get", book, "k1", "text"}).out, "Anna Müller\n");
-  EXPECT_EQ(Run({"get", book, "k2", "Vorname"}).out, "Jörg\n");
-}
+  EXPECT_EQ(Run({"get", book, "k1", "text"}).out + Run({"get", book, "k2", "Vorname"}).out,
+            "Anna Müller\nJörg\n");
 
-TEST_F(CommandLine, NewPrintsAnIdentifierThatTheWorkbookKeepsAndCreatesAMissingBook) {
-  const Outcome created = Ok({"new", book, "--type", "firma", "--text", "Bäckerei Groß", "--data", "Ort=Köln",
-                              "--data", "E-Mail=info@example.de"});
-  const std::string id = created.out.substr(0, created.out.size() - 1);
-  EXPECT_EQ(id.size(), 38U);
-  EXPECT_EQ(Saved(4, 7)[3],
-            (std::vector<std::string>{id, "firma", "Bäckerei Groß", "", "Köln", "", "info@example.de"}));
-
+  // A missing book is created with the component's headings.
   const std::string fresh = folder.Path("Neu.xlsx");
   Ok({"new", fresh, "--text", "Erster"});
-  // The new workbook's headings are the component's
-  // (Loading.MissingFileBecomesNewWorkbookWithDefaultHeadings).
   EXPECT_EQ(ReadWorkbook(*excel::CreateExcelApplication(), fresh, 2, 3)[1][2], "Erster");
 }
 TEST_F(CommandLine, ChangesGoThroughTheItemAndReachTheWorkbook) {
@@ -233,47 +197,30 @@ TEST_F(CommandLine, ChangesGoThroughTheItemAndReachTheWorkbook) {
   EXPECT_EQ(Ok({"keywords", full, "k1", "remove", "rot", "blau"}).err,
             "zentora-excel: no keyword \"blau\"; nothing removed\n");
   EXPECT_EQ(Ok({"rating", full, "k1", "--json"}).out, "{\"rating\": 4, \"text\": \"4,5\"}\n");
-  EXPECT_EQ(Openpyxl(full, "assert row[4] == 'grün', row\nassert row[5].startswith('20261201090000,'), row"),
-            "ok\n");
-}
-
-TEST_F(CommandLine, ATextFormFromAnotherWorkbookReproducesItsFields) {
-  const std::string form = Ok({"text", full, "k1"}).out;
-  const std::string other = folder.Path("Andere.xlsx");
-  WriteWorkbook(*excel::CreateExcelApplication(), other, {{"ID", "TEXT"}, {"z9", "alt"}});
-  Ok({"text", other, "z9", "--set", form.substr(0, form.size() - 1)});
-  // The form carries no date, source or evaluation into another store; everything else arrives.
-  EXPECT_EQ(
-      Openpyxl(
-          other,
-          "d = dict(zip(head, row))\n"
-          "assert d == {'ID': 'k1', 'TEXT': 'Anna', 'TYPE': 'contact', 'Phone': '0221', 'KEYWORDS': 'rot', "
-          "'ACCESS': 'all', 'OWNER': 'anna', 'LOG': '20261201090000'}, d"),
-      "ok\n");
+  EXPECT_EQ(ReadWorkbook(*excel::CreateExcelApplication(), full, 2, 7)[1],
+            (std::vector<std::string>{"k1", "contact", "Anna M.", "20260101", "grün",
+                                      "20261201090000,20261205100000*4,20261205100000*1", "jörg"}));
 }
 
 TEST_F(CommandLine, AFirstOpeningSaysWhatItChangesAndDryRunWritesNothing) {
-  Outcome last;
   const std::string plain = folder.Path("Ohne.xlsx");
+  const std::string headings = folder.Path("Kopf.xlsx");
   WriteWorkbook(*excel::CreateExcelApplication(), plain,
                 {{"TEXT", "Notiz"}, {"eins", std::string(5000, 'x')}, {"zwei", ""}});
+  WriteWorkbook(*excel::CreateExcelApplication(), headings, {{"TEXT"}});
   const std::string before = Bytes(plain);
-  last = Ok({"--dry-run", "list", plain});
-  EXPECT_NE(last.err.find("adds the heading \"ID\" in column C and writes new IDs into 2 rows"),
-            std::string::npos)
-      << last.err;
-  EXPECT_NE(last.err.find("--dry-run: nothing is written"), std::string::npos) << last.err;
+  const Outcome dry = Ok({"--dry-run", "list", plain});
+  for (const char* said : {"adds the heading \"ID\" in column C and writes new IDs into 2 rows",
+                           "--dry-run: nothing is written"})
+    EXPECT_NE(dry.err.find(said), std::string::npos) << dry.err;
   EXPECT_EQ(Bytes(plain), before);
-  std::istringstream lines(last.out);
-  for (std::string line; std::getline(lines, line);) {
+  std::istringstream lines(dry.out);  // the long cell is cut until each line fits 100 characters
+  for (std::string line; std::getline(lines, line);)
     EXPECT_LE(std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }), 100)
         << line;
-  }
-  EXPECT_NE(Ok({"list", plain}).err, "");
-  const std::string headings = folder.Path("Kopf.xlsx");
-  WriteWorkbook(*excel::CreateExcelApplication(), headings, {{"TEXT"}});
   EXPECT_NE(Ok({"--dry-run", "list", headings}).err.find("adds the heading \"ID\" in column B, and gives"),
             std::string::npos);
+  EXPECT_NE(Ok({"list", plain}).err, "");
   EXPECT_EQ(Ok({"list", plain}).err, "");
 }
 
@@ -282,70 +229,22 @@ TEST_F(CommandLine, ExportThenImportCarriesEveryFieldKindByteForByte) {
                                              "OWNER", "ACCESS", "SOURCE", "Ort",      "Notiz"};
   const std::string source = folder.Path("Quelle.xlsx");
   const std::string target = folder.Path("Ziel.xlsx");
-  const auto application = excel::CreateExcelApplication();
-  WriteWorkbook(*application, source,
+  WriteWorkbook(*excel::CreateExcelApplication(), source,
                 {headings,
                  {"k01", "contact", "Zeile 1\r\nZeile 2 | mit \\ Strich", "kunde,köln", "20240305100000",
                   "jörg", "privat", "Quelle A", "Köln", "a|b\\c\r\nd\\|x"},
                  {"k02", "note", "Ærger ≠ 😀 \\n", "", "20240101000000", "anna", "", "", "", "\\123"}});
-  WriteWorkbook(*application, target, {headings});
-  application->Quit();
+  WriteWorkbook(*excel::CreateExcelApplication(), target, {headings});
 
   const std::string forms = folder.Path("Formen.txt");
   std::ofstream(forms, std::ios::binary) << Ok({"export", source}).out;
   EXPECT_EQ(Ok({"import", target, forms}).out, "2 added, 0 updated\n");
   EXPECT_EQ(Ok({"import", target, forms}).out, "0 added, 2 updated\n");
 
-  // The transfer commands: source is written by the text form but not taken from it; every other field
-  // arrives as it left.
-  const auto check = RunPython(
-      "import openpyxl\n"
-      "def rows(path):\n"
-      "    sheet = openpyxl.load_workbook(path).worksheets[0]\n"
-      "    return [[c.value or '' for c in row] for row in sheet.iter_rows(max_col=10)]\n"
-      "src, dst = rows(" +
-      ShellQuoted(source) + "), rows(" + ShellQuoted(target) +
-      ")\n"
-      "assert len(src) == len(dst) == 3 and src[1][0] == 'k01' and src[2][0] == 'k02', (src, dst)\n"
-      "for s, d in zip(src, dst):\n"
-      "    assert d[7] in ('', 'SOURCE'), d\n"
-      "    s[7] = d[7]\n"
-      "    assert s == d, (s, d)\n"
-      "print('ok')\n");
-  EXPECT_EQ(check.out, "ok\n") << check.out;
-}
-
-TEST_F(CommandLine, ListWhereOnALargeWorkbookAgreesWithAPythonFilter) {
-  const std::string large = folder.Path("Gross.xlsx");
-  const std::string listed = folder.Path("Liste.json");
-  const auto made = RunPython(
-      "import openpyxl\n"
-      "book = openpyxl.Workbook(write_only=True)\n"
-      "sheet = book.create_sheet()\n"
-      "sheet.append(['ID', 'TYPE', 'TEXT', 'Ort'])\n"
-      "towns = ['Köln', 'KÖLN', 'Berlin', 'Düsseldorf', '']\n"
-      "names = ['Müller', 'MÜLLER', 'Schmidt', 'Öztürk', 'müllerin']\n"
-      "for i in range(100000):\n"
-      "    sheet.append(['r%06d' % i, ('contact', 'note', 'Contact')[i % 3],\n"
-      "                  names[(i // 3) % 5] + ' ' + str(i), towns[(i // 7) % 5]])\n"
-      "book.save(" +
-      ShellQuoted(large) + ")\n");
-  ASSERT_EQ(made.code, 0) << made.out;
-  std::ofstream(listed, std::ios::binary)
-      << Ok({"list", large, "--json", "--where", "type=contact&$Ort=Köln;text~MÜLLER "}).out;
-  const auto check = RunPython(
-      "import json, openpyxl\n"
-      "sheet = openpyxl.load_workbook('" +
-      large +
-      "', read_only=True).worksheets[0]\n"
-      "want = [r[0] for r in sheet.iter_rows(min_row=2, values_only=True)\n"
-      "        if (r[1] == 'contact' and r[3] == 'Köln') or 'müller' in (r[2] or '').lower()]\n"
-      "got = [item['ID'] for item in json.load(open('" +
-      listed +
-      "', encoding='utf-8'))]\n"
-      "assert len(want) > 1000 and got == want, (len(got), len(want))\n"
-      "print('ok')\n");
-  EXPECT_EQ(check.out, "ok\n") << check.out;
+  // Source is written by the text form but not taken from it; every other field arrives as it left.
+  Grid expected = ReadWorkbook(*excel::CreateExcelApplication(), source, 3, 10);
+  expected[1][7] = expected[2][7] = "";
+  EXPECT_EQ(ReadWorkbook(*excel::CreateExcelApplication(), target, 3, 10), expected);
 }
 
 }  // namespace
