@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "ComponentFixture.h"
 #include "Error.h"
 #include "outside/Clock.h"
@@ -194,6 +196,36 @@ TEST_F(ItemTest, KeywordsAddTrimmedRefuseDuplicatesRemoveEveryEqualEntryAndCount
                    item->Item_Keyword(2), item->Item_Keyword(4), item->Item_Keyword(5)}),
             (Texts{"4", "", "", "a", "b", ""}));
   EXPECT_TRUE(item->Item_KeywordHas("") && !item->Item_KeywordHas("A"));
+}
+
+// Records the keyword changes the host's topic tree is told of.
+struct TopicRecorder : TopicTree {
+  void AddKeyword(const std::shared_ptr<HostItem>&, const std::string& keyword) override {
+    calls += "+" + keyword;
+  }
+  void RemoveKeyword(const std::shared_ptr<HostItem>&, const std::string& keyword) override {
+    calls += "-" + keyword;
+  }
+  std::string calls;
+};
+
+TEST_F(ItemTest, TheHostsTopicTreeHearsOfKeywordChangesWhileNotificationIsOn) {
+  auto topics = std::make_shared<TopicRecorder>();
+  std::thread([&] {  // the topic tree is kept per thread once found
+    auto threadService = std::make_shared<host::RecordingNotificationService>();
+    auto topicLocation = std::make_shared<host::HostLocationObject>("topics");
+    topicLocation->SetTopics(topics);
+    threadService->AddLocation("topics", topicLocation);
+    host::ReplaceThreadNotificationService(threadService);
+    auto item = location->GetItem("b2");
+    item->Item_KeywordAdd("rot");
+    item->Item_KeywordRemove("rot");
+    item->Item_Notify(false);
+    item->Item_KeywordAdd("still");
+    host::ReplaceThreadNotificationService(nullptr);
+  })
+      .join();
+  EXPECT_EQ(topics->calls, "+rot-rot");
 }
 
 TEST_F(ItemTest, TheTextFormCarriesTheFilledFieldsWithTheirEscapesAndReadingOneReplacesTheRow) {
