@@ -103,7 +103,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 # What the static libraries link and their headers include, as ZentoraExcelConfig.cmake and
 # zentora-excel.pc look for them.
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
-  "libzip-dev, libexpat1-dev, libpugixml-dev, libicu-dev, zlib1g-dev, pkg-config")
+  "libzip-dev, libexpat1-dev, libpugixml-dev, libicu-dev, libisal-dev, pkg-config")
 string(CONCAT CPACK_DEBIAN_DEV_DESCRIPTION
   "ZentoraExcel component, spreadsheet engine and host library - development files\n"
   "Headers, static libraries, a CMake package (find_package(ZentoraExcel)) and a pkg-config\n"

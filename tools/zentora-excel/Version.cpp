@@ -1,9 +1,9 @@
 #include "Version.h"
 
 #include <expat.h>
+#include <isa-l.h>
 #include <unicode/uversion.h>
 #include <zip.h>
-#include <zlib.h>
 
 #include <string_view>
 
@@ -19,7 +19,7 @@ void WriteVersion(std::ostream& out) {
   out << "zentora-excel " << ZENTORA_VERSION << '\n'
       << "libzip " << zip_libzip_version() << '\n'
       << "expat " << expat << '\n'
-      << "zlib " << zlibVersion() << '\n'
+      << "ISA-L " << ISAL_MAJOR_VERSION << '.' << ISAL_MINOR_VERSION << '.' << ISAL_PATCH_VERSION << '\n'
       << "ICU " << icuText << '\n';
 }
 

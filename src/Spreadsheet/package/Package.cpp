@@ -1,7 +1,8 @@
 #include "Package.h"
 
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 #include <zip.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -52,20 +53,19 @@ std::uint64_t MemoryBudgetFor(const Limits& limits, std::uint64_t fileBytes) {
                   limits.maxMemoryBytes);
 }
 
-// A raw deflate stream from zlib, ended with the object.
-class Inflater {
- public:
-  Inflater() {
-    if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK) throw std::bad_alloc();
+// What a failed raw inflate says went wrong.
+std::string InflateErrorText(int status) {
+  switch (status) {
+    case ISAL_INVALID_BLOCK:
+      return "invalid block";
+    case ISAL_INVALID_SYMBOL:
+      return "invalid code";
+    case ISAL_INVALID_LOOKBACK:
+      return "distance too far back";
+    default:
+      return "inflate error " + std::to_string(status);
   }
-  ~Inflater() { inflateEnd(&stream_); }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
-  z_stream& operator*() { return stream_; }
-
- private:
-  z_stream stream_{};
-};
+}
 
 }  // namespace
 
@@ -237,15 +237,17 @@ bool Package::Inflate(std::string_view partName,
   }
   std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> guard(file, &zip_fclose);
   bool deflated = stat.comp_method == ZIP_CM_DEFLATE;
-  Inflater inflater;
-  z_stream& stream = *inflater;
-  // Left uninitialised: they are filled before use, and every part read (small ones often) needs them.
+  // Left uninitialised: they are filled before use, and every part read (small ones often) needs them;
+  // the inflate state's tables and windows (85 KiB) are set up by isal_inflate_init as far as needed.
+  auto state = std::make_unique_for_overwrite<inflate_state>();
+  isal_inflate_init(state.get());  // a raw deflate stream
+  inflate_state& stream = *state;
   constexpr std::size_t kInput = 64 * 1024, kOutput = 256 * 1024;
   auto input = std::make_unique_for_overwrite<char[]>(kInput);
   auto output = std::make_unique_for_overwrite<char[]>(kOutput);
   std::uint64_t consumed = 0;
   std::uint64_t produced = 0;
-  uLong crc = crc32(0, nullptr, 0);
+  std::uint32_t crc = 0;
   bool ended = !deflated;
   auto deliver = [&](const char* data, std::size_t size) {
     if (size == 0) return;
@@ -261,7 +263,7 @@ bool Package::Inflate(std::string_view partName,
                                                 std::to_string(limits_.maxInflationRatio) +
                                                 " times the file's size");
     }
-    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(data), size);
+    crc = crc32_gzip_refl(crc, reinterpret_cast<const unsigned char*>(data), size);
     sink(data, size, false);
   };
   while (true) {
@@ -276,18 +278,18 @@ bool Package::Inflate(std::string_view partName,
       deliver(input.get(), static_cast<std::size_t>(got));
       continue;
     }
-    stream.next_in = reinterpret_cast<Bytef*>(input.get());
-    stream.avail_in = static_cast<uInt>(got);
-    while (stream.avail_in > 0 && !ended) {
-      stream.next_out = reinterpret_cast<Bytef*>(output.get());
-      stream.avail_out = static_cast<uInt>(kOutput);
-      int status = inflate(&stream, Z_NO_FLUSH);
-      if (status != Z_OK && status != Z_STREAM_END) {
+    stream.next_in = reinterpret_cast<std::uint8_t*>(input.get());
+    stream.avail_in = static_cast<std::uint32_t>(got);
+    // A full output buffer may leave inflated bytes held back even when all input was taken.
+    while (!ended && (stream.avail_in > 0 || stream.avail_out == 0)) {
+      stream.next_out = reinterpret_cast<std::uint8_t*>(output.get());
+      stream.avail_out = static_cast<std::uint32_t>(kOutput);
+      const int status = isal_inflate(&stream);
+      if (status != ISAL_DECOMP_OK) {
         throw Error(ErrorCode::NotAWorkbook,
-                    Where(partName) + ": corrupt compressed data (" +
-                        (stream.msg != nullptr ? stream.msg : "zlib error " + std::to_string(status)) + ")");
+                    Where(partName) + ": corrupt compressed data (" + InflateErrorText(status) + ")");
       }
-      ended = status == Z_STREAM_END;
+      ended = stream.block_state == ISAL_BLOCK_FINISH;
       deliver(output.get(), kOutput - stream.avail_out);
     }
   }

@@ -1,11 +1,12 @@
 #include "ZipWriter.h"
 
-#include <zlib.h>
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 
+#include <algorithm>
 #include <ctime>
 #include <exception>
 #include <limits>
-#include <stdexcept>
 #include <thread>
 
 #include "../Error.h"
@@ -102,7 +103,7 @@ void ZipWriter::AddDeflated(const std::string& name, const PartProducer& produce
   Entry entry{name, 8, 0, 0, 0, DosDateTime(std::time(nullptr)), out_.size()};
   WriteLocalHeader(entry);
   std::size_t dataStart = out_.size();
-  uLong crc = crc32(0, nullptr, 0);
+  std::uint32_t crc = 0;
   std::uint64_t size = 0;
   // Pieces are deflated as independent blocks, two at a time on two threads; each block starts with
   // the previous piece's last 32 KiB as its dictionary, so the result is one ordinary deflate stream.
@@ -143,14 +144,20 @@ void ZipWriter::AddDeflated(const std::string& name, const PartProducer& produce
     filled = 0;
   };
   produce([&](std::string_view piece) {
-    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(piece.data()), piece.size());
+    crc = crc32_gzip_refl(crc, reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
     size += piece.size();
-    pieces[filled] += piece;
-    if (pieces[filled].size() >= kPiece && ++filled == 2) deflateBatch(false);
+    // Cut into pieces of kPiece bytes, so that a part written in one go still runs on both threads.
+    while (!piece.empty()) {
+      pieces[filled].reserve(kPiece);
+      const std::size_t taken = std::min(piece.size(), kPiece - pieces[filled].size());
+      pieces[filled] += piece.substr(0, taken);
+      piece.remove_prefix(taken);
+      if (pieces[filled].size() == kPiece && ++filled == 2) deflateBatch(false);
+    }
   });
   if (!pieces[filled].empty() || filled == 0) ++filled;
   deflateBatch(true);
-  entry.crc = static_cast<std::uint32_t>(crc);
+  entry.crc = crc;
   entry.size = size;
   entry.compressedSize = out_.size() - dataStart;
   CheckZip32(size, name);
@@ -163,35 +170,52 @@ void ZipWriter::AddDeflated(const std::string& name, const PartProducer& produce
 
 namespace detail {
 
-BlockDeflater::BlockDeflater(int level) {
-  if (deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    throw std::bad_alloc();
+BlockDeflater::BlockDeflater(int level) : stream_(std::make_unique<isal_zstream>()) {
+  static constexpr std::uint32_t kLevelBuffers[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
+                                                    ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
+  const auto chosen = static_cast<std::uint32_t>(std::clamp(level, ISAL_DEF_MIN_LEVEL, ISAL_DEF_MAX_LEVEL));
+  isal_deflate_init(stream_.get());
+  stream_->level = chosen;
+  stream_->level_buf_size = kLevelBuffers[chosen];
+  levelBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(stream_->level_buf_size);
+  stream_->level_buf = levelBuffer_.get();
+  stream_->flush = SYNC_FLUSH;
 }
 
-BlockDeflater::~BlockDeflater() { deflateEnd(&stream_); }
+BlockDeflater::~BlockDeflater() = default;
 
 void BlockDeflater::Run(std::string_view input, std::string_view dictionary, bool last) {
-  deflateReset(&stream_);
-  if (!dictionary.empty()) {
-    deflateSetDictionary(&stream_, reinterpret_cast<const Bytef*>(dictionary.data()),
-                         static_cast<uInt>(dictionary.size()));
+  isal_zstream& stream = *stream_;
+  isal_deflate_reset(&stream);  // keeps the level, its buffer and the flush
+  stream.end_of_stream = last ? 1 : 0;
+  // A piece is at most a few MiB, and its dictionary at most the 32 KiB deflate looks back.
+  if (!dictionary.empty() &&
+      isal_deflate_set_dict(&stream, reinterpret_cast<std::uint8_t*>(const_cast<char*>(dictionary.data())),
+                            static_cast<std::uint32_t>(dictionary.size())) != COMP_OK) {
+    throw Error(ErrorCode::InvalidArgument, "the deflate dictionary was refused");
   }
-  output_.clear();
-  stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
-  stream_.avail_in = static_cast<uInt>(input.size());
-  int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-  while (true) {
-    std::size_t used = output_.size();
-    std::size_t room = std::max<std::size_t>(input.size() / 4, 64 * 1024);
-    output_.resize(used + room);
-    stream_.next_out = reinterpret_cast<Bytef*>(output_.data() + used);
-    stream_.avail_out = static_cast<uInt>(room);
-    int result = deflate(&stream_, flush);
-    output_.resize(used + room - stream_.avail_out);
-    if (result == Z_STREAM_END || (flush == Z_SYNC_FLUSH && stream_.avail_out != 0 && stream_.avail_in == 0))
-      break;
-    if (result != Z_OK && result != Z_BUF_ERROR) throw std::runtime_error("deflate failed");
-  }
+  size_ = 0;
+  stream.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(input.data()));
+  stream.avail_in = static_cast<std::uint32_t>(input.size());
+  // Done when the input is used up and the sync flush written (the stream waits for the next block's
+  // header), or, for the last piece, the final block.
+  const int done = last ? ZSTATE_END : ZSTATE_NEW_HDR;
+  do {
+    if (size_ == capacity_) {
+      // Text deflates to well under half its size; what does not fit grows the buffer.
+      const std::size_t capacity = capacity_ + std::max<std::size_t>(input.size() / 2, 64 * 1024);
+      auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+      std::copy_n(output_.get(), size_, grown.get());
+      output_ = std::move(grown);
+      capacity_ = capacity;
+    }
+    stream.next_out = reinterpret_cast<std::uint8_t*>(output_.get() + size_);
+    stream.avail_out = static_cast<std::uint32_t>(capacity_ - size_);
+    const int result = isal_deflate(&stream);
+    size_ = capacity_ - stream.avail_out;
+    if (result != COMP_OK)
+      throw Error(ErrorCode::InvalidArgument, "deflate failed (error " + std::to_string(result) + ")");
+  } while (stream.avail_in != 0 || stream.internal_state.state != done);
 }
 
 }  // namespace detail

@@ -1,17 +1,18 @@
 // Writes a zip archive into memory entry by entry: entries copied from
 // another archive keep their compressed bytes as they are, new content is
-// deflated with zlib as it is produced. The engine writes archives itself so
+// deflated with ISA-L's igzip as it is produced. The engine writes archives itself so
 // that unchanged parts are never recompressed and changed ones are deflated
 // at a chosen level in one streaming pass.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <zlib.h>
+struct isal_zstream;
 
 namespace zentora::spreadsheet {
 
@@ -20,6 +21,7 @@ namespace detail {
 // One raw deflate stream reused for independent blocks of a larger stream.
 class BlockDeflater {
  public:
+  // `level` as ZipWriter takes it.
   explicit BlockDeflater(int level);
   ~BlockDeflater();
   BlockDeflater(const BlockDeflater&) = delete;
@@ -27,11 +29,15 @@ class BlockDeflater {
 
   // Deflates `input` primed with `dictionary`, ending with a sync flush, or with the final block when `last`.
   void Run(std::string_view input, std::string_view dictionary, bool last);
-  const std::string& output() const { return output_; }
+  std::string_view output() const { return {output_.get(), size_}; }
 
  private:
-  z_stream stream_{};
-  std::string output_;
+  std::unique_ptr<isal_zstream> stream_;
+  std::unique_ptr<std::uint8_t[]> levelBuffer_;  // the hash tables of levels 1 to 3
+  // Reused from block to block and never cleared: only the `size_` bytes written are read.
+  std::unique_ptr<char[]> output_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
 };
 
 }  // namespace detail
@@ -41,8 +47,8 @@ using PartProducer = std::function<void(const std::function<void(std::string_vie
 
 class ZipWriter {
  public:
-  // `level` is zlib's compression level (1 fastest .. 9 smallest) for deflated entries; room for
-  // `expectedSize` bytes of archive is reserved up front.
+  // `level` is the compression level for deflated entries, 0 (fastest) to 3 (smallest); a higher one
+  // is taken as 3. Room for `expectedSize` bytes of archive is reserved up front.
   explicit ZipWriter(int level, std::size_t expectedSize = 0);
 
   // Adds an entry whose data is already in its stored form; `appendData` appends exactly
