@@ -29,6 +29,13 @@ std::unique_ptr<Workbook> Reopen(Workbook& workbook) {
 
 std::string Sheet1(const std::string& bytes) { return ReadPart(bytes, "xl/worksheets/sheet1.xml"); }
 
+// The texts of the first `columns` cells of `row`.
+std::vector<std::string> Row(Worksheet& sheet, std::uint32_t row, std::uint32_t columns) {
+  std::vector<std::string> texts;
+  for (std::uint32_t column = 1; column <= columns; ++column) texts.push_back(sheet.CellText(row, column));
+  return texts;
+}
+
 // ---- Cell text written and read back byte for byte ----
 
 // Every control character alone, then random joins of pieces that need escaping or look like
@@ -157,33 +164,25 @@ TEST(CellTextReading, EveryKindOfStoredValue) {
   EXPECT_EQ(workbook->FirstSheet().CellText(99, 2), "");
 }
 
-TEST(CellTextReading, The1904DateSystem) {
-  Parts parts =
-      WorkbookParts(R"(<row r="1"><c r="A1" s="1"><v>0</v></c><c r="B1" s="1"><v>44899</v></c></row>)", "",
-                    R"(<xf numFmtId="0"/><xf numFmtId="14"/>)");
-  InsertBefore(PartOf(parts, "xl/workbook.xml"), "<sheets>", "<workbookPr date1904=\"1\"/>");
-  auto workbook = OpenParts(parts);
-  EXPECT_EQ(workbook->FirstSheet().CellText(1, 1), "01.01.1904");
-  EXPECT_EQ(workbook->FirstSheet().CellText(1, 2), "05.12.2026");
-}
-
-TEST(CellTextReading, PrefixedElementsAreReadAndWrittenWithTheirPrefix) {
+TEST(CellTextReading, PrefixedElementsAreReadAndWrittenWithTheirPrefixAndDatesCountFrom1904WhenAsked) {
   Parts parts = WorkbookParts("");
+  InsertBefore(PartOf(parts, "xl/workbook.xml"), "<sheets>", "<workbookPr date1904=\"1\"/>");
   PartOf(parts, "xl/worksheets/sheet1.xml") =
       std::string("<x:worksheet xmlns:x=\"") + testing::kMainNamespace +
-      R"("><x:sheetData><x:row r="3"><x:c r="A3" s="1"><x:v>46361</x:v></x:c><x:c r="B3" t="inlineStr">)"
-      R"(<x:is><x:t>prefixed</x:t></x:is></x:c></x:row></x:sheetData></x:worksheet>)";
+      R"("><x:sheetData><x:row r="3"><x:c r="A3" s="1"><x:v>44899</x:v></x:c><x:c r="B3" t="inlineStr">)"
+      R"(<x:is><x:t>prefixed</x:t></x:is></x:c><x:c r="C3" s="1"><x:v>0</x:v></x:c></x:row></x:sheetData>)"
+      R"(</x:worksheet>)";
   PartOf(parts, "xl/styles.xml") =
       std::string("<x:styleSheet xmlns:x=\"") + testing::kMainNamespace +
       R"("><x:numFmts><x:numFmt numFmtId="164" formatCode="dd/mm/yyyy"/></x:numFmts><x:cellXfs><x:xf/>)"
       R"(<x:xf numFmtId="164"/></x:cellXfs></x:styleSheet>)";
   auto book = OpenParts(parts);
-  EXPECT_EQ(book->FirstSheet().CellText(3, 1), "05.12.2026");
-  EXPECT_EQ(book->FirstSheet().CellText(3, 2), "prefixed");
-  book->FirstSheet().SetCellText(3, 3, "added");
+  EXPECT_EQ(Row(book->FirstSheet(), 3, 3),
+            (std::vector<std::string>{"05.12.2026", "prefixed", "01.01.1904"}));
+  book->FirstSheet().SetCellText(3, 4, "added");
   ExpectPieces(Sheet1(book->SaveToBytes()),
-               {"<x:c r=\"C3\" t=\"inlineStr\"><x:is><x:t>added</x:t></x:is></x:c>"});
-  EXPECT_EQ(Reopen(*book)->FirstSheet().CellText(3, 3), "added");
+               {"<x:c r=\"D3\" t=\"inlineStr\"><x:is><x:t>added</x:t></x:is></x:c>"});
+  EXPECT_EQ(Reopen(*book)->FirstSheet().CellText(3, 4), "added");
 }
 
 // ---- The text format ----
@@ -217,19 +216,6 @@ TEST(TextFormat, OneTextVariantPerDistinctStyleKeepingTheRestOfTheFormat) {
   auto reopened = Workbook::OpenBytes(bytes, "again");
   reopened->FirstSheet().SetTextFormat(1, 1);
   ExpectPieces(ReadPart(reopened->SaveToBytes(), "xl/styles.xml"), {"<cellXfs count=\"5\">"});
-}
-
-TEST(TextFormat, AStyleSheetWithoutCellFormatsGetsTheDefaultInItsPlace) {
-  Parts parts = WorkbookParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
-  std::string& styles = PartOf(parts, "xl/styles.xml");
-  std::size_t start = styles.find("<cellXfs>");
-  styles.erase(start, styles.find("</cellXfs>") + 10 - start);
-  auto workbook = OpenParts(parts);
-  workbook->FirstSheet().SetTextFormat(1, 1);
-  ExpectPieces(
-      ReadPart(workbook->SaveToBytes(), "xl/styles.xml"),
-      {R"(</cellStyleXfs><cellXfs count="2"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/>)"
-       R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs><cellStyles)"});
 }
 
 TEST(TextFormat, NewCellsTakeTheRowStyleFirst) {
@@ -278,12 +264,6 @@ TEST(DeleteRows, RowsBelowMoveUpWithHeightsFormatsAndMergedRanges) {
   };
   workbook->FirstSheet().DeleteRows(3, 4);
   EXPECT_EQ(calls, std::vector<std::string>{"0:3+2"});
-  auto reopened = Reopen(*workbook);
-  Worksheet& sheet = reopened->FirstSheet();
-  EXPECT_EQ(sheet.CellText(2, 1), "row 2");
-  EXPECT_EQ(sheet.CellText(3, 1), "row 5");
-  EXPECT_EQ(sheet.CellText(6, 2), "8");
-  EXPECT_EQ(sheet.CellText(7, 1), "");
   ExpectPieces(
       Sheet1(workbook->SaveToBytes()),
       {R"(<row r="4" ht="40" customHeight="1"><c r="A4" s="1" t="inlineStr"><is><t>row 6</t></is></c>)",
@@ -318,18 +298,26 @@ TEST(Saving, UnchangedPartsAreCopiedStillCompressedAndRepeatedSavesDoNotGrow) {
   EXPECT_EQ(ReadPart(current, "xl/styles.xml"), ReadPart(firstSave, "xl/styles.xml"));
 }
 
-TEST(Saving, AWorkbookWithoutStylesGetsAStylesPartWhenFormatted) {
-  Parts parts = WorkbookParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
-  std::erase_if(parts, [](const auto& part) { return part.first == "xl/styles.xml"; });
-  std::string& rels = PartOf(parts, "xl/_rels/workbook.xml.rels");
-  std::size_t styles = rels.find("<Relationship Id=\"rId2\"");
-  rels.erase(styles, rels.find("/>", styles) + 2 - styles);
-  auto workbook = OpenParts(parts);
-  workbook->FirstSheet().SetTextFormat(1, 1);
-  std::string bytes = workbook->SaveToBytes();
-  ExpectPieces(ReadPart(bytes, "xl/styles.xml"), {"numFmtId=\"49\""});
-  ExpectPieces(ReadPart(bytes, "xl/_rels/workbook.xml.rels"), {"/styles\" Target=\"/xl/styles.xml\""});
-  EXPECT_EQ(Workbook::OpenBytes(bytes, "again")->FirstSheet().CellText(1, 1), "1");
+TEST(Saving, AMissingStylesPartOrCellFormatListIsMadeWhenFormatted) {
+  Parts withoutFormats = WorkbookParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
+  Parts withoutStyles = withoutFormats;
+  std::string& styles = PartOf(withoutFormats, "xl/styles.xml");
+  styles.erase(styles.find("<cellXfs>"), styles.find("</cellXfs>") + 10 - styles.find("<cellXfs>"));
+  std::erase_if(withoutStyles, [](const auto& part) { return part.first == "xl/styles.xml"; });
+  std::string& rels = PartOf(withoutStyles, "xl/_rels/workbook.xml.rels");
+  rels.erase(rels.find("<Relationship Id=\"rId2\""),
+             rels.find("/>", rels.find("Id=\"rId2\"")) + 2 - rels.find("<Relationship Id=\"rId2\""));
+  for (const Parts& parts : {withoutFormats, withoutStyles}) {
+    auto workbook = OpenParts(parts);
+    workbook->FirstSheet().SetTextFormat(1, 1);
+    const std::string bytes = workbook->SaveToBytes();
+    ExpectPieces(
+        ReadPart(bytes, "xl/styles.xml") + ReadPart(bytes, "xl/_rels/workbook.xml.rels"),
+        {R"(<cellXfs count="2"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/>)"
+         R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs>)",
+         "/styles\" Target=\""});
+    EXPECT_EQ(Workbook::OpenBytes(bytes, "again")->FirstSheet().CellText(1, 1), "1");
+  }
 }
 
 TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled) {
