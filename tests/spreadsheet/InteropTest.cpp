@@ -79,15 +79,7 @@ void SaveEditedAndNewWorkbooks(const testing::TemporaryFolder& folder) {
   for (std::uint32_t row = 2; row <= 5; ++row) {
     for (std::uint32_t column = 1; column <= 5; ++column) sheet.SetTextFormat(row, column);
   }
-  const char* texts[] = {"  lead and trail  ",
-                         "tab\tinside",
-                         "lf\nline",
-                         "cr\rreturn",
-                         "crlf\r\nline",
-                         "_x0041_ literal",
-                         "\xF0\x9F\x98\x80 emoji",
-                         "<&> specials",
-                         "bell\x07 control"};
+  const char* texts[] = {"  lead and trail  ", "tab\tinside", "lf\nline", "_x0041_ literal"};
   for (std::uint32_t i = 0; i < std::size(texts); ++i) sheet.SetCellText(10 + i, 3, texts[i]);
   sheet.SetCellText(2, 3, "changed");
   sheet.DeleteRows(3, 3);
