@@ -22,12 +22,9 @@ TEST(ExcelEngine, ErrorsCarryTheComponentsCodesAndName) {
   ExpectError<Error>(ErrorCode::OutOfRange, "column 16385", [&] { sheet->SetCellText(1, 16385, "x"); });
   ExpectError<Error>(ErrorCode::OutOfRange, "row 1048577", [&] { sheet->SetNumberFormat(1048577, 1, "@"); });
   ExpectError<Error>(ErrorCode::InvalidArgument, "\"A2:\"", [&] { sheet->ClearContents("A2:"); });
-  ExpectError<Error>(ErrorCode::InvalidArgument, "\"7\"", [&] { sheet->DeleteRows("7", kShiftUp); });
   ExpectError<Error>(ErrorCode::InvalidArgument, "\"A1:B2\"", [&] { sheet->DeleteRows("A1:B2", kShiftUp); });
   ExpectError<Error>(ErrorCode::InvalidArgument, "32767",
                      [&] { sheet->SetCellText(1, 1, std::string(40000, 'y')); });
-  ExpectError<Error>(ErrorCode::Spreadsheet, "missing.xlsx",
-                     [&] { application->AddWorkbook(folder.File("missing.xlsx")); });
   spreadsheet::testing::WriteFile(folder.File("text.xlsx"), "just some text, not a workbook");
   ExpectError<Error>(ErrorCode::Spreadsheet, "text.xlsx",
                      [&] { application->AddWorkbook(folder.File("text.xlsx")); });
@@ -35,7 +32,6 @@ TEST(ExcelEngine, ErrorsCarryTheComponentsCodesAndName) {
 
   book->Close();
   ExpectError<Error>(ErrorCode::NotOpen, "closed", [&] { sheet->CellText(1, 1); });
-  ExpectError<Error>(ErrorCode::NotOpen, "closed", [&] { book->FirstSheet(); });
   ExpectError<Error>(ErrorCode::NotOpen, "closed", [&] { book->SaveAs(folder.File("x.xlsx")); });
 
   auto other = application->AddWorkbook();

@@ -36,11 +36,6 @@ const std::string kRoot = std::string(" xmlns=\"") + testing::kMainNamespace + "
     fault = error.what();
   }
   std::fprintf(stderr, "%s\n", fault.c_str());
-  std::string line;
-  for (std::ifstream status("/proc/self/status"); std::getline(status, line);) {
-    if (line.starts_with("VmPeak")) std::printf("address space %s\n", line.c_str());
-  }
-  std::fflush(stdout);
   std::_Exit(fault.empty() ? 0 : 1);
 }
 
