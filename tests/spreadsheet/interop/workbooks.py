@@ -68,7 +68,6 @@ def make_xlsxwriter(path):
                          book.add_format({"num_format": "yyyy-mm-dd hh:mm:ss"}))
     sheet.write_formula(3, 0, "=2*21", None, 42)
     sheet.write_boolean(3, 1, False)
-    sheet.write_string(4, 0, "tab\there")
     sheet.merge_range("D1:E2", "merged", bold)
     book.add_worksheet("Leer")
     book.close()
