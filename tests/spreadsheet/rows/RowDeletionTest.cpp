@@ -172,8 +172,6 @@ TEST(RowDeletionSheetItemsTest, RangesNotesDrawingsAndTablesMoveShrinkOrGo) {
       R"(<ext uri="{78C0D931}" xmlns:x14="x"><x14:conditionalFormattings>)"
       R"(<x14:conditionalFormatting xmlns:xm="m"><x14:cfRule type="dataBar"><x14:cfvo type="num"><xm:f>)"
       R"($B$8</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B8</xm:sqref></x14:conditionalFormatting>)"
-      R"(<x14:conditionalFormatting xmlns:xm="m"><x14:cfRule type="expression"><xm:f>$B$8</xm:f>)"
-      R"(</x14:cfRule><xm:sqref>A1</xm:sqref></x14:conditionalFormatting>)"
       R"(</x14:conditionalFormattings></ext><ext uri="{CCE6A557}" xmlns:x14="x">)"
       R"(<x14:dataValidations count="1"><x14:dataValidation type="list"><x14:formula1><xm:f>)"
       R"('Sum Up'!$A$1:$A$3</xm:f></x14:formula1><xm:sqref>C3</xm:sqref></x14:dataValidation>)"
@@ -215,8 +213,7 @@ TEST(RowDeletionSheetItemsTest, RangesNotesDrawingsAndTablesMoveShrinkOrGo) {
        "<formula2>B7</formula2>", "<formula1>$B$4</formula1>",
        "<hyperlinks><hyperlink ref=\"A6\" location=\"x\"/></hyperlinks>",
        "<rowBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"1\" man=\"1\"/><brk id=\"5\" man=\"1\"/>",
-       "<xm:f>$B$7</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B7</xm:sqref>",
-       "<xm:f>$B$7</xm:f></x14:cfRule><xm:sqref>A1</xm:sqref>"},
+       "<xm:f>$B$7</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B7</xm:sqref>"},
       {"sqref=\"C3\"", "type=\"list\"", "{CCE6A557}"});
   ExpectPart(bytes, "xl/comments1.xml", {"<comment ref=\"B5\" authorId=\"0\">"}, {"gone"});
   ExpectPart(bytes, "xl/threadedComments/threadedComment1.xml", {"<threadedComment ref=\"B5\" id=\"{2}\">"},
@@ -234,6 +231,17 @@ TEST(RowDeletionSheetItemsTest, RangesNotesDrawingsAndTablesMoveShrinkOrGo) {
   bytes = DeleteRows(book, 2, 2);
   ExpectPart(bytes, kSheet, {}, {"tablePart"});
   ExpectPart(bytes, "xl/worksheets/_rels/sheet1.xml.rels", {"comments1"}, {"table1"});
+}
+
+// Alone, so that its change is the only one the extension list gets.
+TEST(RowDeletionSheetItemsTest, AnExtensionFormatThatStaysFollowsTheRowItsFormulaNames) {
+  Book book;
+  book.dataTail =
+      R"(<extLst><ext uri="{78C0D931}" xmlns:x14="x"><x14:conditionalFormattings>)"
+      R"(<x14:conditionalFormatting xmlns:xm="m"><x14:cfRule type="expression"><xm:f>$B$8</xm:f>)"
+      R"(</x14:cfRule><xm:sqref>A1</xm:sqref></x14:conditionalFormatting></x14:conditionalFormattings></ext>)"
+      R"(</extLst>)";
+  ExpectPart(DeleteRows(book, 3, 3), kSheet, {"<xm:f>$B$7</xm:f>"});
 }
 
 }  // namespace
