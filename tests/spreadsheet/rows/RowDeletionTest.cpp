@@ -94,28 +94,38 @@ TEST(RowDeletionFormulasTest, SharedGroupLosingItsFirstCellKeepsEachCellsFormula
              {"si=\"0\""});
 }
 
-TEST(RowDeletionFormulasTest, ArrayFormulaRangeShrinksWithItsRows) {
+TEST(RowDeletionFormulasTest, ArraysOtherSheetsNamesChartsAndPivotSourcesFollowAndChartsThatStayAreCopied) {
   Book book;
   InsertBefore(book.data, "</row><row r=\"3\"",
                "<c r=\"E2\"><f t=\"array\" ref=\"E2:E5\">B2:B5*10</f><v>20</v></c>");
-  ExpectPart(DeleteRows(book, 3, 4), kSheet, {"<f t=\"array\" ref=\"E2:E3\">B2:B3*10</f>"});
-}
-
-TEST(RowDeletionFormulasTest, OtherSheetsNamesAndCalculationFollow) {
-  Book book;
   book.summary =
       R"(<row r="1"><c r="A1"><f>SUM(Data!B2:B8)+'Sum Up'!A2</f><v>35</v></c></row><row r="2"><c r="A2"><f>)"
       R"(Data!B4&amp;"Data!B4"</f><v>4</v></c></row>)";
   book.definedNames = R"(<definedNames><definedName name="Block">Data!$B$2:$B$8</definedName>)"
                       R"(<definedName name="_xlnm.Print_Titles" localSheetId="0">Data!$1:$1</definedName>)"
                       R"(<definedName name="Gone">Data!$B$4</definedName></definedNames>)";
+  book.otherParts = {
+      {"xl/charts/chart1.xml",
+       R"(<c:chartSpace xmlns:c="c"><c:ser><c:val><c:numRef><c:f>Data!$B$2:$B$8</c:f></c:numRef></c:val>)"
+       R"(<c:tx><c:strRef><c:f>'Sum Up'!$A$1</c:f></c:strRef></c:tx></c:ser></c:chartSpace>)"},
+      {"xl/charts/chart2.xml", R"(<c:chartSpace xmlns:c="c"><c:f>Data!$B$1</c:f></c:chartSpace>)"},
+      {"xl/pivotCache/pivotCacheDefinition1.xml",
+       R"(<pivotCacheDefinition><cacheSource type="worksheet"><worksheetSource ref="A1:B8" sheet="Data"/>)"
+       R"(</cacheSource></pivotCacheDefinition>)"}};
+  const std::string before = book.Bytes();
   const std::string bytes = DeleteRows(book, 4, 4);
+  ExpectPart(bytes, kSheet, {"<f t=\"array\" ref=\"E2:E4\">B2:B4*10</f>"});
   ExpectPart(bytes, "xl/worksheets/sheet2.xml",
              {"<f>SUM(Data!B2:B7)+'Sum Up'!A2</f>", "<f>Data!#REF!&amp;\"Data!B4\"</f>"});
   ExpectPart(bytes, "xl/workbook.xml",
              {"<definedName name=\"Block\">Data!$B$2:$B$7</definedName>", ">Data!$1:$1</definedName>",
               "<definedName name=\"Gone\">Data!#REF!</definedName>",
               "</definedNames><calcPr fullCalcOnLoad=\"1\"/>"});
+  ExpectPart(bytes, "xl/charts/chart1.xml", {"<c:f>Data!$B$2:$B$7</c:f>", "<c:f>'Sum Up'!$A$1</c:f>"});
+  // A chart whose references stay is copied as it was stored.
+  EXPECT_EQ(StoredPart(bytes, "xl/charts/chart2.xml"), StoredPart(before, "xl/charts/chart2.xml"));
+  ExpectPart(bytes, "xl/pivotCache/pivotCacheDefinition1.xml",
+             {"<worksheetSource ref=\"A1:B7\" sheet=\"Data\"/>"});
 }
 
 TEST(RowDeletionFormulasTest, PartsWithoutFormulasOrUnreadableAreSavedAsStored) {
@@ -133,25 +143,6 @@ TEST(RowDeletionFormulasTest, PartsWithoutFormulasOrUnreadableAreSavedAsStored) 
   after = DeleteRows(book, 4, 4);
   EXPECT_EQ(StoredPart(after, "xl/worksheets/sheet2.xml"), StoredPart(before, "xl/worksheets/sheet2.xml"));
   ExpectPart(after, kSheet, {"<row r=\"7\">"}, {"r=\"8\""});
-}
-
-TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollowAndChartsThatStayAreCopied) {
-  Book book;
-  book.otherParts = {
-      {"xl/charts/chart1.xml",
-       R"(<c:chartSpace xmlns:c="c"><c:ser><c:val><c:numRef><c:f>Data!$B$2:$B$8</c:f></c:numRef></c:val>)"
-       R"(<c:tx><c:strRef><c:f>'Sum Up'!$A$1</c:f></c:strRef></c:tx></c:ser></c:chartSpace>)"},
-      {"xl/charts/chart2.xml", R"(<c:chartSpace xmlns:c="c"><c:f>Data!$B$1</c:f></c:chartSpace>)"},
-      {"xl/pivotCache/pivotCacheDefinition1.xml",
-       R"(<pivotCacheDefinition><cacheSource type="worksheet"><worksheetSource ref="A1:B8" sheet="Data"/>)"
-       R"(</cacheSource></pivotCacheDefinition>)"}};
-  const std::string before = book.Bytes();
-  const std::string bytes = DeleteRows(book, 3, 3);
-  ExpectPart(bytes, "xl/charts/chart1.xml", {"<c:f>Data!$B$2:$B$7</c:f>", "<c:f>'Sum Up'!$A$1</c:f>"});
-  // A chart whose references stay is copied as it was stored.
-  EXPECT_EQ(StoredPart(bytes, "xl/charts/chart2.xml"), StoredPart(before, "xl/charts/chart2.xml"));
-  ExpectPart(bytes, "xl/pivotCache/pivotCacheDefinition1.xml",
-             {"<worksheetSource ref=\"A1:B7\" sheet=\"Data\"/>"});
 }
 
 TEST(RowDeletionSheetItemsTest, RangesNotesDrawingsAndTablesMoveShrinkOrGo) {
