@@ -91,7 +91,7 @@ TEST(Interop, ThirdPartyWorkbooksAreReadChangedAndSavedForThirdPartyReaders) {
   ASSERT_EQ(made.status, 0) << made.output;
   ReadThirdPartyWorkbooks(folder);
   SaveNewWorkbook(folder);
-  for (const char* records : {"records-shared", "records-resaved"}) {
+  for (const char* records : {"records", "records-resaved"}) {
     auto workbook = Workbook::Open(folder.File(std::string(records) + ".xlsx"));
     KeepReferencesOnRowDeletion(*workbook);
     workbook->FirstSheet().DeleteRows(5, 5);

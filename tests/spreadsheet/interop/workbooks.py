@@ -1,10 +1,8 @@
 """Third-party workbooks for the interop test, and the checks of what the engine made of them.
 
     workbooks.py make FOLDER
-        writes openpyxl.xlsx and xlsxwriter.xlsx; records-shared.xlsx (openpyxl, with its Label column
-        stored as the shared formula groups D2:D4 and D5:D11, as the application writes filled-down
-        formulas); and with LibreOffice records-resaved.xlsx (the records with plain formulas, resaved)
-        and from-csv.xlsx
+        writes openpyxl.xlsx, xlsxwriter.xlsx and records.xlsx; and with LibreOffice records-resaved.xlsx
+        (the records resaved) and from-csv.xlsx
     workbooks.py check FOLDER
         reads the engine's deleted-records*.xlsx (record row 5, id4, deleted) with openpyxl, lets
         LibreOffice recalculate and convert them, new.xlsx and from-csv-resaved.xlsx to CSV,
@@ -73,7 +71,7 @@ def make_xlsxwriter(path):
     book.close()
 
 
-def make_records(path, shared):
+def make_records(path):
     """Records id1..id10 in rows 2-11 of "Records" and "Summary" that sums, counts and looks them up. How
     the sheet's items (links, formats, validations, tables, merges, notes) move is RowDeletionTest's."""
     book = openpyxl.Workbook()
@@ -90,29 +88,15 @@ def make_records(path, shared):
                     "=SUM(Amounts)", '="Records!C5"', "=SUM(Records!C:C)"]:
         summary.append([None, formula])
     book.save(path)
-    if not shared:
-        return
-    with zipfile.ZipFile(path) as package:
-        parts = [(item, package.read(item.filename)) for item in package.infolist()]
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as package:
-        for item, data in parts:
-            for row in range(2, 12) if item.filename == "xl/worksheets/sheet1.xml" else []:
-                group, first, last = (0, 2, 4) if row < 5 else (1, 5, 11)
-                formula = f'<f t="shared" si="{group}"/>' if row != first else \
-                    f'<f t="shared" ref="D{first}:D{last}" si="{group}">B{row}&amp;" "&amp;C{row}</f>'
-                data = data.replace(f'<c r="D{row}"><f>B{row}&amp;" "&amp;C{row}</f>'.encode(),
-                                    f'<c r="D{row}">{formula}'.encode())
-            assert item.filename != "xl/worksheets/sheet1.xml" or data.count(b'<f t="shared"') == 10
-            package.writestr(item, data)
 
 
 def make(folder):
     make_openpyxl(os.path.join(folder, "openpyxl.xlsx"))
     make_xlsxwriter(os.path.join(folder, "xlsxwriter.xlsx"))
-    make_records(os.path.join(folder, "records-shared.xlsx"), True)
+    make_records(os.path.join(folder, "records.xlsx"))
     sources = os.path.join(folder, "for-libreoffice")
     os.makedirs(sources)
-    make_records(os.path.join(sources, "records-resaved.xlsx"), False)
+    make_records(os.path.join(sources, "records-resaved.xlsx"))
     with open(os.path.join(sources, "from-csv.csv"), "w", encoding="utf-8") as f:
         f.write('ID,TEXT,Number\n{L1},"comma, inside",12.5\n{L2},Ünïcödé,-3\n')
     # The filter options read CSV as UTF-8 with commas and quotes; other formats ignore them.
@@ -143,7 +127,7 @@ def check_records(path):
 def check(folder):
     for path in sorted(glob.glob(os.path.join(folder, "deleted-*.xlsx"))):
         check_records(path)
-    saved = ["new.xlsx", "from-csv-resaved.xlsx", "deleted-records-shared.xlsx",
+    saved = ["new.xlsx", "from-csv-resaved.xlsx", "deleted-records.xlsx",
              "deleted-records-resaved.xlsx"]
     csvs = os.path.join(folder, "csv")
     libreoffice(folder, CSV_ALL_SHEETS, [os.path.join(folder, name) for name in saved], csvs)
@@ -155,7 +139,7 @@ def check(folder):
                                                            ["{NEW}", "", "", "", ""]])
     equal("LibreOffice: from CSV", rows("from-csv-resaved-from-csv.csv")[1:], [
         ["{L1}", "comma, inside", "12.5"], ["{L2}", "Ünïcödé", "-3"], ["{L3}", "", ""]])
-    for name in ("records-shared", "records-resaved"):
+    for name in ("records", "records-resaved"):
         # The reference to the deleted record is an error either way: LibreOffice reads the
         # "Records!#REF!" that the application writes as an unknown name.
         values = [row[1].replace("#NAME?", "#REF!") for row in rows(f"deleted-{name}-Summary.csv")]
