@@ -22,12 +22,11 @@ Parts WorkbookParts(const std::string& sheetData, const std::string& sharedStrin
       R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
       R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
       R"(<Default Extension="xml" ContentType="application/xml"/>)";
-  for (const auto& [part, type] :
-       std::vector<std::pair<std::string, std::string>>{{"workbook", "sheet.main"},
-                                                        {"worksheets/sheet1", "worksheet"},
-                                                        {"styles", "styles"},
-                                                        {"sharedStrings", "sharedStrings"}}) {
-    types += "<Override PartName=\"/xl/" + part +
+  for (const auto& [part, type] : {std::pair{"workbook", "sheet.main"},
+                                   {"worksheets/sheet1", "worksheet"},
+                                   {"styles", "styles"},
+                                   {"sharedStrings", "sharedStrings"}}) {
+    types += std::string("<Override PartName=\"/xl/") + part +
              ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml." + type +
              "+xml\"/>";
   }
