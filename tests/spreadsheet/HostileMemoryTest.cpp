@@ -130,13 +130,6 @@ std::string ListAndOpenAgain(const std::string& path, std::uint32_t items, std::
   return kept ? "" : "the saved workbook lost the last ID or heading";
 }
 
-TEST(HostileMemory, SixteenThousandHeadingsOpenThroughTheComponent) {
-  testing::TemporaryFolder folder;
-  std::string sheet = Headings(kMaxColumns) + "<row><c/><c><v>1</v></c></row>";
-  ReplaceFile(folder.File("wide.xlsx"), testing::PackageBytes(testing::WorkbookParts(sheet)), false);
-  WithinMemory(512 * kMiB, [&] { return ListAndOpenAgain(folder.File("wide.xlsx"), 1, kMaxColumns); });
-}
-
 // A million records of 64 columns with an empty ID column. Labelled "long".
 TEST(LargeWorkbook, MillionRecordsWithoutIdsAreListedAndOpenAgain) {
 #ifdef __SANITIZE_ADDRESS__

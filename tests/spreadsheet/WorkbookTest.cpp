@@ -272,30 +272,6 @@ TEST(DeleteRows, RowsBelowMoveUpWithHeightsFormatsAndMergedRanges) {
        R"(<mergeCell ref="C3:C5"/><mergeCell ref="E5:F6"/></mergeCells><pageMargins/>)"});
 }
 
-// ---- Saving what the engine made ----
-
-TEST(Saving, AMissingStylesPartOrCellFormatListIsMadeWhenFormatted) {
-  Parts withoutFormats = WorkbookParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
-  Parts withoutStyles = withoutFormats;
-  std::string& styles = PartOf(withoutFormats, "xl/styles.xml");
-  styles.erase(styles.find("<cellXfs>"), styles.find("</cellXfs>") + 10 - styles.find("<cellXfs>"));
-  std::erase_if(withoutStyles, [](const auto& part) { return part.first == "xl/styles.xml"; });
-  std::string& rels = PartOf(withoutStyles, "xl/_rels/workbook.xml.rels");
-  rels.erase(rels.find("<Relationship Id=\"rId2\""),
-             rels.find("/>", rels.find("Id=\"rId2\"")) + 2 - rels.find("<Relationship Id=\"rId2\""));
-  for (const Parts& parts : {withoutFormats, withoutStyles}) {
-    auto workbook = OpenParts(parts);
-    workbook->FirstSheet().SetTextFormat(1, 1);
-    const std::string bytes = workbook->SaveToBytes();
-    ExpectPieces(
-        ReadPart(bytes, "xl/styles.xml") + ReadPart(bytes, "xl/_rels/workbook.xml.rels"),
-        {R"(<cellXfs count="2"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/>)"
-         R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs>)",
-         "/styles\" Target=\""});
-    EXPECT_EQ(Workbook::OpenBytes(bytes, "again")->FirstSheet().CellText(1, 1), "1");
-  }
-}
-
 TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled) {
   Parts parts = WorkbookParts(R"(<row r="1"><c r="A1" t="inlineStr"><is><t>second part</t></is></c></row>)");
   PartOf(parts, "xl/workbook.xml") =

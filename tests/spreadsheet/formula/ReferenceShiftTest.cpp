@@ -52,16 +52,6 @@ TEST(RowDeletionTest, RewritesFormulasAsTheApplicationDoes) {
   }
 }
 
-TEST(RowDeletionTest, MatchesSheetNamesWithUnicodeCaseFolding) {
-  const SheetOrder sheets({"Übersicht", "Straße"});
-  EXPECT_EQ(ShiftFormulaForRowDeletion("ÜBERSICHT!A9", "Straße", {"übersicht", 1, 1}, sheets).text,
-            "ÜBERSICHT!A8");
-  EXPECT_TRUE(SheetOrder::SameName("ΣΊΣΥΦΟΣ", "σίσυφος"));
-  EXPECT_FALSE(SheetOrder::SameName("Sheet1", "Sheet2"));
-  EXPECT_EQ(sheets.Position("STRASSE"), std::nullopt) << "simple folding keeps ß apart from SS";
-  EXPECT_EQ(sheets.Position("straße"), 1u);
-}
-
 TEST(RowSpanTest, MovesShrinksOrDropsSpans) {
   std::string shifted;
   for (const RowSpan span :
@@ -81,25 +71,6 @@ TEST(RangeListTest, MovesShrinksAndDropsEntries) {
   const Rewrite untouched = ShiftRangeListForRowDeletion("A1:A4 B2:B2 A:A", deletion);
   EXPECT_EQ(untouched.text, "A1:A4 B2:B2 A:A");
   EXPECT_FALSE(untouched.changed);
-}
-
-TEST(TranslateTest, MovesOnlyRelativePartsAndInvalidatesThoseMovedOffTheSheet) {
-  const struct {
-    const char* formula;
-    std::int32_t rows, columns;
-    const char* expected;
-  } cases[] = {
-      {"A1+$A$1+A$1+$A1+SUM(A:A)+SUM($A:$A)+SUM(1:1)", 2, 1, "B3+$A$1+B$1+$A3+SUM(B:B)+SUM($A:$A)+SUM(3:3)"},
-      {"'My Sheet'!A1+[1]Sheet1!A1+\"A1\"&A1", 1, 0, "'My Sheet'!A2+[1]Sheet1!A2+\"A1\"&A2"},
-      {"A1+Data!B1:B3+$A$1", -1, 0, "#REF!+Data!#REF!+$A$1"},
-      {"XFD1", 0, 1, "#REF!"},
-      {"A1+B2", 0, 0, "A1+B2"},
-      {"$A$1+SUM($B:$B)", 4, 4, "$A$1+SUM($B:$B)"}};
-  for (const auto& c : cases) {
-    const Rewrite rewrite = TranslateFormula(c.formula, c.rows, c.columns);
-    EXPECT_EQ(rewrite.text, c.expected) << c.formula;
-    EXPECT_EQ(rewrite.changed, std::string_view(c.formula) != c.expected) << c.formula;
-  }
 }
 
 }  // namespace
