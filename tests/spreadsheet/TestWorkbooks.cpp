@@ -18,18 +18,17 @@ Parts WorkbookParts(const std::string& sheetData, const std::string& sharedStrin
   const std::string main =
       std::string(" xmlns=\"") + kMainNamespace +
       "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
-  std::string types =
+  const std::string types =
       R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
       R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
-      R"(<Default Extension="xml" ContentType="application/xml"/>)";
-  for (const auto& [part, type] : {std::pair{"workbook", "sheet.main"},
-                                   {"worksheets/sheet1", "worksheet"},
-                                   {"styles", "styles"},
-                                   {"sharedStrings", "sharedStrings"}}) {
-    types += std::string("<Override PartName=\"/xl/") + part +
-             ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml." + type +
-             "+xml\"/>";
-  }
+      R"(<Default Extension="xml" ContentType="application/xml"/><Override PartName="/xl/workbook.xml")"
+      R"( ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
+      R"(<Override PartName="/xl/worksheets/sheet1.xml")"
+      R"( ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
+      R"(<Override PartName="/xl/styles.xml")"
+      R"( ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/>)"
+      R"(<Override PartName="/xl/sharedStrings.xml")"
+      R"( ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"/>)";
   const std::string formats = cellFormats.empty()
                                   ? "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
                                   : cellFormats;
