@@ -129,7 +129,6 @@ TEST(HostilePackage, BombsHitThePartAndPackageRatios) {
   std::string spaces(3'000'000, ' ');
   std::string bomb = PackageBytes(
       WorkbookParts("<row><c><is><t>" + spaces + "</t></is></c></row>", "<si><t>" + spaces + "</t></si>"));
-  EXPECT_LT(bomb.size(), 40'000u);
   Workbook::OpenBytes(bomb, "hostile.xlsx");
   // The part's own ratio at the default limits is HostileMemoryTest's.
   Limits tight;

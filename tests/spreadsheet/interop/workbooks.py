@@ -1,13 +1,13 @@
-"""Third-party workbooks for the interop test, and the checks of what the engine made of them.
+# Third-party workbooks for the interop test, and the checks of what the engine made of them.
+#
+#     workbooks.py make FOLDER
+#         writes openpyxl.xlsx, xlsxwriter.xlsx and records.xlsx; and with LibreOffice records-resaved.xlsx
+#         (the records resaved) and from-csv.xlsx
+#     workbooks.py check FOLDER
+#         reads the engine's deleted-records*.xlsx (record row 5, id4, deleted) with openpyxl, lets
+#         LibreOffice recalculate and convert them, new.xlsx and from-csv-resaved.xlsx to CSV,
+#         prints one line per failed expectation and exits 1 when there was any
 
-    workbooks.py make FOLDER
-        writes openpyxl.xlsx, xlsxwriter.xlsx and records.xlsx; and with LibreOffice records-resaved.xlsx
-        (the records resaved) and from-csv.xlsx
-    workbooks.py check FOLDER
-        reads the engine's deleted-records*.xlsx (record row 5, id4, deleted) with openpyxl, lets
-        LibreOffice recalculate and convert them, new.xlsx and from-csv-resaved.xlsx to CSV,
-        prints one line per failed expectation and exits 1 when there was any
-"""
 import csv
 import datetime
 import glob
@@ -25,7 +25,7 @@ CSV_ALL_SHEETS = "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false
 
 
 def libreoffice(folder, target, files, outdir, options=()):
-    """Converts `files` in one run, with a private profile that recalculates every formula on load."""
+    # Converts `files` in one run, with a private profile that recalculates every formula on load.
     user = os.path.join(folder, "profile", "user")
     os.makedirs(user, exist_ok=True)
     with open(os.path.join(user, "registrymodifications.xcu"), "w") as f:
@@ -72,8 +72,8 @@ def make_xlsxwriter(path):
 
 
 def make_records(path):
-    """Records id1..id10 in rows 2-11 of "Records" and "Summary" that sums, counts and looks them up. How
-    the sheet's items (links, formats, validations, tables, merges, notes) move is RowDeletionTest's."""
+    # Records id1..id10 in rows 2-11 of "Records" and "Summary" that sums, counts and looks them up. How
+    # the sheet's items (links, formats, validations, tables, merges, notes) move is RowDeletionTest's.
     book = openpyxl.Workbook()
     ws = book.active
     ws.title = "Records"
@@ -112,8 +112,8 @@ def equal(what, actual, expected):
 
 
 def check_records(path):
-    """The deleted record's row is gone and formulas that pointed at rows below it moved up; the formulas of
-    "Summary" are checked by their values in LibreOffice."""
+    # The deleted record's row is gone and formulas that pointed at rows below it moved up; the formulas of
+    # "Summary" are checked by their values in LibreOffice.
     name = os.path.basename(path)
     with zipfile.ZipFile(path) as package:
         equal(f"{name}: calcChain", [n for n in package.namelist() if "calcChain" in n]
