@@ -48,13 +48,9 @@ std::string DamagedSheet() {
 // in both of its headers.
 std::string EncryptedEntry() {
   std::string bytes = PackageBytes(WorkbookParts(""));
-  for (std::size_t at = bytes.find("xl/workbook.xml"); at != std::string::npos;
-       at = bytes.find("xl/workbook.xml", at + 1)) {
-    if (at >= 30 && bytes.compare(at - 30, 4, "PK\3\4") == 0)
-      bytes[at - 24] = static_cast<char>(bytes[at - 24] | 1);
-    if (at >= 46 && bytes.compare(at - 46, 4, "PK\1\2") == 0)
-      bytes[at - 38] = static_cast<char>(bytes[at - 38] | 1);
-  }
+  const std::size_t local = bytes.find("xl/workbook.xml"), central = bytes.find("xl/workbook.xml", local + 1);
+  bytes[local - 24] = static_cast<char>(bytes[local - 24] | 1);
+  bytes[central - 38] = static_cast<char>(bytes[central - 38] | 1);
   return bytes;
 }
 

@@ -42,9 +42,6 @@ const std::string kRoot = std::string(" xmlns=\"") + testing::kMainNamespace + "
 // Runs `body` (which returns "" or what went wrong) in a child that may take `bound` more bytes.
 void WithinMemory(std::uint64_t bound, const std::function<std::string()>& body) {
   EXPECT_EXIT(RunBounded(bound, body), ::testing::ExitedWithCode(0), "");
-  rusage usage{};
-  getrusage(RUSAGE_CHILDREN, &usage);
-  std::cout << "peak memory " << usage.ru_maxrss / 1024 << " MiB" << std::endl;
 }
 
 // A workbook whose part `name` is `head`, MiBs of `element` up to `size` compressed bytes, and `tail`.
