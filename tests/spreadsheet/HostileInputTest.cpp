@@ -80,7 +80,6 @@ TEST(HostileInput, EveryDamagedPackageIsRefusedNamingTheFileAndTheReason) {
       {compound, "legacy binary .xls workbook"},
       {compound + stream, "this workbook is encrypted"},
       {valid.substr(0, valid.size() / 2), "not a readable zip"},
-      {valid.substr(0, valid.size() - 10), "not a readable zip"},
       {With("xl/../../evil.xml", "x"), "unsafe part name \"xl/../../evil.xml\""},
       {With("/etc/passwd", "x"), "unsafe part name"},
       {With("XL/Workbook.xml", "x"), "occurs twice"},

@@ -21,20 +21,14 @@ using testing::StoredPart;
 
 constexpr const char* kSheet = "xl/worksheets/sheet1.xml";
 
-std::string NumberRows(int count) {
-  std::string rows;
-  for (int row = 1; row <= count; ++row) {
-    const std::string r = std::to_string(row);
-    rows += "<row r=\"" + r + "\"><c r=\"B" + r + "\"><v>" + r + "</v></c></row>";
-  }
-  return rows;
-}
-
 // A workbook with the sheets "Data" (`data` inside sheetData, `dataTail` after it) and "Sum Up"
 // (`summary`), the workbook part's `definedNames`, parts under xl/ linked from "Data" ({type, part,
 // content}; the relationship ids are rId1, rId2, ... in order) and other parts.
 struct Book {
-  std::string data = NumberRows(8);
+  std::string data = R"(<row r="1"><c r="B1"><v>1</v></c></row><row r="2"><c r="B2"><v>2</v></c></row>)"
+                     R"(<row r="3"><c r="B3"><v>3</v></c></row><row r="4"><c r="B4"><v>4</v></c></row>)"
+                     R"(<row r="5"><c r="B5"><v>5</v></c></row><row r="6"><c r="B6"><v>6</v></c></row>)"
+                     R"(<row r="7"><c r="B7"><v>7</v></c></row><row r="8"><c r="B8"><v>8</v></c></row>)";
   std::string dataTail;
   std::string summary = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
   std::string definedNames;
