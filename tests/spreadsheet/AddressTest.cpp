@@ -13,9 +13,8 @@ TEST(ColumnLetters, RoundTripsEveryColumnThroughTheParser) {
   EXPECT_EQ(letters, "A Z AA ZZ AAA XFD ");
   for (std::uint32_t column = 1; column <= kMaxColumns; ++column) {
     std::uint32_t row = 0, parsed = 0;
-    ASSERT_TRUE(ParseCellReference(ColumnLetters(column) + "7", row, parsed)) << column;
-    ASSERT_EQ(parsed, column);
-    ASSERT_EQ(row, 7u);
+    ASSERT_TRUE(ParseCellReference(ColumnLetters(column) + "7", row, parsed) && parsed == column && row == 7u)
+        << column;
   }
   EXPECT_THROW(ColumnLetters(0), Error);
   EXPECT_THROW(ColumnLetters(16385), Error);

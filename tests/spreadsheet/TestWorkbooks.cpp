@@ -3,8 +3,8 @@
 #include <zip.h>
 
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include "Spreadsheet/package/Package.h"
@@ -156,9 +156,7 @@ TemporaryFolder::~TemporaryFolder() {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteFile(const std::string& path, const std::string& content) {

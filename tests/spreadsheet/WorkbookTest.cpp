@@ -10,14 +10,7 @@
 namespace zentora::spreadsheet {
 namespace {
 
-using testing::AddRelationship;
-using testing::ExpectError;
-using testing::ExpectPieces;
-using testing::InsertBefore;
-using testing::PartOf;
-using testing::Parts;
-using testing::ReadPart;
-using testing::WorkbookParts;
+using namespace testing;
 
 std::unique_ptr<Workbook> OpenParts(const Parts& parts) {
   return Workbook::OpenBytes(testing::PackageBytes(parts), "test.xlsx");

@@ -12,12 +12,7 @@
 namespace zentora::spreadsheet {
 namespace {
 
-using testing::AddRelationship;
-using testing::InsertBefore;
-using testing::PartOf;
-using testing::Parts;
-using testing::ReadPart;
-using testing::StoredPart;
+using namespace testing;
 
 constexpr const char* kSheet = "xl/worksheets/sheet1.xml";
 
