@@ -70,5 +70,11 @@ TEST(RangeListTest, MovesShrinksAndDropsEntries) {
   EXPECT_EQ(shifted, "A1:B4 A5:B7 D2:D8 E5:E6 (changed)| (changed)|A1:A4 B2:B2 A:A|");
 }
 
+TEST(TranslateTest, MovesOnlyRelativePartsAndInvalidatesThoseMovedOffTheSheet) {
+  EXPECT_EQ(TranslateFormula("A1+$A$1+A$1+$A1+SUM(A:A)+SUM($A:$A)+SUM(1:1)+'My Sheet'!A1+\"A1\"", 2, 1).text,
+            "B3+$A$1+B$1+$A3+SUM(B:B)+SUM($A:$A)+SUM(3:3)+'My Sheet'!B3+\"A1\"");
+  EXPECT_EQ(TranslateFormula("A1+Data!B1:B3+$A$1+XFD2", -1, 1).text, "#REF!+Data!#REF!+$A$1+#REF!");
+}
+
 }  // namespace
 }  // namespace zentora::spreadsheet
