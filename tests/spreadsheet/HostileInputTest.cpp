@@ -9,10 +9,7 @@
 namespace zentora::spreadsheet {
 namespace {
 
-using testing::PackageBytes;
-using testing::PartOf;
-using testing::Parts;
-using testing::WorkbookParts;
+using namespace testing;
 
 // Opening `bytes` fails with `code` and a message naming the file and holding `fragment`.
 void ExpectRefused(const std::string& bytes, ErrorCode code, const std::string& fragment,

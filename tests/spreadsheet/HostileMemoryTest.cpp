@@ -101,6 +101,14 @@ TEST(HostileMemory, BombsAndFloodsAreRefusedEarly) {
   }
 }
 
+// The heading row of `columns` columns: "ID", "H2", "H3", ...
+std::string Headings(std::uint32_t columns) {
+  std::string row = "<row><c t=\"inlineStr\"><is><t>ID</t></is></c>";
+  for (std::uint32_t column = 2; column <= columns; ++column)
+    row += "<c t=\"inlineStr\"><is><t>H" + std::to_string(column) + "</t></is></c>";
+  return row + "</row>";
+}
+
 // Lists the workbook at `path` as the command line does (the component gives rows IDs and cells the
 // text format; closing saves), then opens it in the engine: "" when the last ID and heading are there.
 std::string ListAndOpenAgain(const std::string& path, std::uint32_t items, std::uint32_t columns) {
@@ -119,6 +127,13 @@ std::string ListAndOpenAgain(const std::string& path, std::uint32_t items, std::
   return kept ? "" : "the saved workbook lost the last ID or heading";
 }
 
+TEST(HostileMemory, SixteenThousandHeadingsOpenThroughTheComponent) {
+  testing::TemporaryFolder folder;
+  std::string sheet = Headings(kMaxColumns) + "<row><c/><c><v>1</v></c></row>";
+  ReplaceFile(folder.File("wide.xlsx"), testing::PackageBytes(testing::WorkbookParts(sheet)), false);
+  WithinMemory(512 * kMiB, [&] { return ListAndOpenAgain(folder.File("wide.xlsx"), 1, kMaxColumns); });
+}
+
 // A million records of 64 columns with an empty ID column. Labelled "long".
 TEST(LargeWorkbook, MillionRecordsWithoutIdsAreListedAndOpenAgain) {
 #ifdef __SANITIZE_ADDRESS__
@@ -130,10 +145,7 @@ TEST(LargeWorkbook, MillionRecordsWithoutIdsAreListedAndOpenAgain) {
     if (name != "xl/worksheets/sheet1.xml") writer.AddDeflated(name, Package::Content(content));
   }
   writer.AddDeflated("xl/worksheets/sheet1.xml", [](const std::function<void(std::string_view)>& write) {
-    std::string out = "<worksheet" + kRoot + "<sheetData><row><c t=\"inlineStr\"><is><t>ID</t></is></c>";
-    for (int column = 2; column <= 64; ++column)
-      out += "<c t=\"inlineStr\"><is><t>H" + std::to_string(column) + "</t></is></c>";
-    out += "</row>";
+    std::string out = "<worksheet" + kRoot + "<sheetData>" + Headings(64);
     for (int record = 0; record < 1'000'000; ++record) {
       out += "<row><c/>";  // cells without references follow one another: A is empty
       for (int column = 2; column <= 64; ++column) out += "<c><v>" + std::to_string(column) + "</v></c>";

@@ -88,12 +88,10 @@ void AddRelationship(Parts& parts, const std::string& relsPart, const std::strin
 
 void ExpectPieces(const std::string& text, std::initializer_list<std::string> present,
                   std::initializer_list<std::string> absent) {
-  for (const std::string& piece : present) {
+  for (const std::string& piece : present)
     EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
-  }
-  for (const std::string& piece : absent) {
+  for (const std::string& piece : absent)
     EXPECT_EQ(text.find(piece), std::string::npos) << piece << "\nstill in\n" << text;
-  }
 }
 
 namespace {

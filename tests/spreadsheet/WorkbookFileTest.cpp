@@ -19,10 +19,7 @@ namespace zentora::spreadsheet {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ExpectError;
-using testing::ReadFile;
-using testing::TemporaryFolder;
-using testing::WriteFile;
+using namespace testing;
 
 enum class Call { Write, Sync, Rename, Mode, Owner, Attribute, Truncate };
 
