@@ -36,20 +36,12 @@ const std::string kRoot = std::string(" xmlns=\"") + testing::kMainNamespace + "
     fault = error.what();
   }
   std::fprintf(stderr, "%s\n", fault.c_str());
-  std::string line;
-  for (std::ifstream status("/proc/self/status"); std::getline(status, line);) {
-    if (line.starts_with("VmPeak")) std::printf("address space %s\n", line.c_str());
-  }
-  std::fflush(stdout);
   std::_Exit(fault.empty() ? 0 : 1);
 }
 
 // Runs `body` (which returns "" or what went wrong) in a child that may take `bound` more bytes.
 void WithinMemory(std::uint64_t bound, const std::function<std::string()>& body) {
   EXPECT_EXIT(RunBounded(bound, body), ::testing::ExitedWithCode(0), "");
-  rusage usage{};
-  getrusage(RUSAGE_CHILDREN, &usage);
-  std::cout << "peak memory " << usage.ru_maxrss / 1024 << " MiB" << std::endl;
 }
 
 // A workbook whose part `name` is `head`, MiBs of `element` up to `size` compressed bytes, and `tail`.

@@ -1,8 +1,9 @@
 // Interoperability with third-party software, each tool started as few times as possible:
 // interop/workbooks.py writes workbooks with openpyxl, xlsxwriter and LibreOffice; the engine reads
-// them, changes them as the component does (text format, new texts, a record row deleted with its
-// references kept) and saves them; then the script reads the saved workbooks with openpyxl and lets
-// LibreOffice recalculate and convert them. Skips when a tool is missing.
+// them, adds a record in the text format to one and deletes a record row with its references kept in
+// others, makes a new workbook as the component does and saves them; then the script reads the saved
+// workbooks with openpyxl and lets LibreOffice recalculate and convert them. An openpyxl workbook
+// changed through the component is ThirdPartyWorkbookTest's. Skips when a tool is missing.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -50,7 +51,6 @@ void ReadThirdPartyWorkbooks(const testing::TemporaryFolder& folder) {
   auto openpyxl = Workbook::Open(folder.File("openpyxl.xlsx"));
   Worksheet& items = openpyxl->FirstSheet();
   EXPECT_EQ(openpyxl->SheetAt(0).name, "Items");
-  EXPECT_EQ(Row(items, 1, 5), (Texts{"ID", "TYPE", "TEXT", "Vorname", "Nachname"}));
   EXPECT_EQ(Row(items, 3, 5), (Texts{"{B}", "contact", "  spaced  ", "Bernd", "Ölberg"}));
   EXPECT_EQ(Row(items, 4, 5), (Texts{"{C}", "42", "0.1", "TRUE", "05.12.2026 14:30:00"}));
   // openpyxl stores no cached result for the formula.
@@ -58,11 +58,9 @@ void ReadThirdPartyWorkbooks(const testing::TemporaryFolder& folder) {
   EXPECT_EQ(Row(openpyxl->Sheet(1), 2, 2), (Texts{"", "3.5"}));
   auto xlsxwriter = Workbook::Open(folder.File("xlsxwriter.xlsx"));
   Worksheet& data = xlsxwriter->FirstSheet();
-  EXPECT_EQ(Row(data, 1, 4), (Texts{"ID", "", "", "merged"}));
   EXPECT_EQ(Row(data, 2, 2), (Texts{"{X}", "plain bold tail"}));
   EXPECT_EQ(Row(data, 3, 3), (Texts{"1234567.5", "31.01.2026", "31.01.2026 08:05:09"}));
   EXPECT_EQ(Row(data, 4, 2), (Texts{"42", "FALSE"}));
-  EXPECT_EQ(Row(data, 5, 1), (Texts{"tab\there"}));
   EXPECT_EQ(data.mergedRanges(), (std::vector<CellRange>{ParseRangeAddress("D1:E2")}));
   auto fromCsv = Workbook::Open(folder.File("from-csv.xlsx"));
   EXPECT_EQ(Row(fromCsv->FirstSheet(), 2, 3), (Texts{"{L1}", "comma, inside", "12.5"}));
@@ -72,27 +70,8 @@ void ReadThirdPartyWorkbooks(const testing::TemporaryFolder& folder) {
   fromCsv->SaveAs(folder.File("from-csv-resaved.xlsx"), false);
 }
 
-// openpyxl's workbook edited as the component would, and a new workbook as the component makes it.
-void SaveEditedAndNewWorkbooks(const testing::TemporaryFolder& folder) {
-  auto workbook = Workbook::Open(folder.File("openpyxl.xlsx"));
-  Worksheet& sheet = workbook->FirstSheet();
-  for (std::uint32_t row = 2; row <= 5; ++row) {
-    for (std::uint32_t column = 1; column <= 5; ++column) sheet.SetTextFormat(row, column);
-  }
-  const char* texts[] = {"  lead and trail  ",
-                         "tab\tinside",
-                         "lf\nline",
-                         "cr\rreturn",
-                         "crlf\r\nline",
-                         "_x0041_ literal",
-                         "\xF0\x9F\x98\x80 emoji",
-                         "<&> specials",
-                         "bell\x07 control"};
-  for (std::uint32_t i = 0; i < std::size(texts); ++i) sheet.SetCellText(10 + i, 3, texts[i]);
-  sheet.SetCellText(2, 3, "changed");
-  sheet.DeleteRows(3, 3);
-  workbook->SaveAs(folder.File("edited.xlsx"), true);
-
+// A new workbook as the component makes it.
+void SaveNewWorkbook(const testing::TemporaryFolder& folder) {
   auto fresh = Workbook::CreateEmpty();
   const char* headings[] = {"ID", "TYPE", "TEXT", "Vorname", "Nachname"};
   for (std::uint32_t column = 1; column <= 5; ++column) {
@@ -111,8 +90,8 @@ TEST(Interop, ThirdPartyWorkbooksAreReadChangedAndSavedForThirdPartyReaders) {
   const Outcome made = RunScript("make '" + folder.path().string() + "'");
   ASSERT_EQ(made.status, 0) << made.output;
   ReadThirdPartyWorkbooks(folder);
-  SaveEditedAndNewWorkbooks(folder);
-  for (const char* records : {"records-shared", "records-resaved"}) {
+  SaveNewWorkbook(folder);
+  for (const char* records : {"records", "records-resaved"}) {
     auto workbook = Workbook::Open(folder.File(std::string(records) + ".xlsx"));
     KeepReferencesOnRowDeletion(*workbook);
     workbook->FirstSheet().DeleteRows(5, 5);

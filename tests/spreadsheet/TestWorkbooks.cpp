@@ -3,8 +3,8 @@
 #include <zip.h>
 
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include "Spreadsheet/package/Package.h"
@@ -18,19 +18,17 @@ Parts WorkbookParts(const std::string& sheetData, const std::string& sharedStrin
   const std::string main =
       std::string(" xmlns=\"") + kMainNamespace +
       "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">";
-  std::string types =
+  const std::string types =
       R"(<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
       R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
-      R"(<Default Extension="xml" ContentType="application/xml"/>)";
-  for (const auto& [part, type] :
-       std::vector<std::pair<std::string, std::string>>{{"workbook", "sheet.main"},
-                                                        {"worksheets/sheet1", "worksheet"},
-                                                        {"styles", "styles"},
-                                                        {"sharedStrings", "sharedStrings"}}) {
-    types += "<Override PartName=\"/xl/" + part +
-             ".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml." + type +
-             "+xml\"/>";
-  }
+      R"(<Default Extension="xml" ContentType="application/xml"/><Override PartName="/xl/workbook.xml")"
+      R"( ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
+      R"(<Override PartName="/xl/worksheets/sheet1.xml")"
+      R"( ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
+      R"(<Override PartName="/xl/styles.xml")"
+      R"( ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/>)"
+      R"(<Override PartName="/xl/sharedStrings.xml")"
+      R"( ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"/>)";
   const std::string formats = cellFormats.empty()
                                   ? "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
                                   : cellFormats;
@@ -90,12 +88,10 @@ void AddRelationship(Parts& parts, const std::string& relsPart, const std::strin
 
 void ExpectPieces(const std::string& text, std::initializer_list<std::string> present,
                   std::initializer_list<std::string> absent) {
-  for (const std::string& piece : present) {
+  for (const std::string& piece : present)
     EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
-  }
-  for (const std::string& piece : absent) {
+  for (const std::string& piece : absent)
     EXPECT_EQ(text.find(piece), std::string::npos) << piece << "\nstill in\n" << text;
-  }
 }
 
 namespace {
@@ -158,9 +154,7 @@ TemporaryFolder::~TemporaryFolder() {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteFile(const std::string& path, const std::string& content) {

@@ -1,5 +1,6 @@
 // A workbook held for editing: the in-use mark, saving only changes and only over the version
-// that was read, and saves that fail at any system call leaving the old file and no temporary.
+// that was read, through a link to the file it read, and saves that fail at any system call leaving
+// the old file and no temporary.
 #include "Spreadsheet/package/WorkbookFile.h"
 
 #include <fcntl.h>
@@ -18,10 +19,7 @@ namespace zentora::spreadsheet {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ExpectError;
-using testing::ReadFile;
-using testing::TemporaryFolder;
-using testing::WriteFile;
+using namespace testing;
 
 enum class Call { Write, Sync, Rename, Mode, Owner, Attribute, Truncate };
 
@@ -96,6 +94,32 @@ TEST(ReplaceFile, AFailureAtAnySystemCallKeepsTheOldFileAndLeavesNoTemporary) {
       }
     }
   }
+}
+
+TEST(ReplaceFile, SavesThroughASymbolicLinkToTheTargetItCheckedAndRefusesNamesThatAreNoFile) {
+  TemporaryFolder folder;
+  namespace fs = std::filesystem;
+  fs::create_directory(folder.path() / "real");
+  const std::string target = folder.File("real/book.xlsx");
+  WriteFile(target, "old");
+  fs::create_symlink("real/book.xlsx", folder.path() / "link.xlsx");
+  ReplaceFile(folder.File("link.xlsx"), "through the link", true);
+  EXPECT_TRUE(fs::is_symlink(folder.path() / "link.xlsx"));
+  EXPECT_EQ(ReadFile(target), "through the link");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path() / "real"), {}), 1);
+  // A held workbook saves to the file it read, even when the link is pointed elsewhere meanwhile.
+  auto held = WorkbookFile::Hold(folder.File("link.xlsx"));
+  held->Read();
+  WriteFile(folder.File("other.xlsx"), "other");
+  fs::remove(folder.path() / "link.xlsx");
+  fs::create_symlink("other.xlsx", folder.path() / "link.xlsx");
+  held->Replace("held");
+  EXPECT_EQ(ReadFile(target), "held");
+  EXPECT_EQ(ReadFile(folder.File("other.xlsx")), "other");
+  EXPECT_THROW(ReplaceFile(folder.path().string(), "x", true), Error);
+  ExpectError(ErrorCode::Io, "missing/book.xlsx",
+              [&] { ReplaceFile(folder.File("missing/book.xlsx"), "x", true); });
+  EXPECT_THROW(ReplaceFile("", "x", true), Error);
 }
 
 TEST(WorkbookFile, SavesOnlyAChangeOnlyOverTheVersionItReadAndOnlyWhenWritable) {

@@ -10,21 +10,10 @@
 namespace zentora::spreadsheet {
 namespace {
 
-using testing::AddRelationship;
-using testing::ExpectError;
-using testing::ExpectPieces;
-using testing::InsertBefore;
-using testing::PartOf;
-using testing::Parts;
-using testing::ReadPart;
-using testing::WorkbookParts;
+using namespace testing;
 
 std::unique_ptr<Workbook> OpenParts(const Parts& parts) {
   return Workbook::OpenBytes(testing::PackageBytes(parts), "test.xlsx");
-}
-
-std::unique_ptr<Workbook> Reopen(Workbook& workbook) {
-  return Workbook::OpenBytes(workbook.SaveToBytes(), "reopened.xlsx");
 }
 
 std::string Sheet1(const std::string& bytes) { return ReadPart(bytes, "xl/worksheets/sheet1.xml"); }
@@ -51,7 +40,6 @@ std::vector<std::string> AwkwardTexts() {
 
 TEST(CellText, GeneratedTextsSurviveSaveAndReopenUpToTheLastCellAndBadOnesAreRefused) {
   auto workbook = Workbook::CreateEmpty();
-  EXPECT_EQ(workbook->SheetAt(0).name, "Tabelle1");
   Worksheet& sheet = workbook->FirstSheet();
   const std::vector<std::string> texts = AwkwardTexts();
   for (std::size_t i = 0; i < texts.size(); ++i)
@@ -111,20 +99,16 @@ constexpr StoredCell kStoredCells[] = {
     {R"(<c t="inlineStr"><is><r><t>ri</t></r><r><t>ch</t></r></is></c>)", "rich"},
     {R"(<c t="inlineStr"><is/></c>)", ""},
     {R"(<c t="inlineStr"><v>stray</v></c>)", "stray"},
-    {R"(<c t="str"><v>cached_x000D_</v></c>)", "cached\r"},
     {R"(<c t="str"><f>"a"&amp;"b"</f><v>a_x000D_b</v></c>)", "a\rb"},
     {R"(<c><v>42</v></c>)", "42"},
     {R"(<c><v>0.30000000000000004</v></c>)", "0.3"},
-    {R"(<c><v>-1.5</v></c>)", "-1.5"},
     {R"(<c><v>1E+20</v></c>)", "1E+20"},
     {R"(<c><v>123456789012</v></c>)", "123456789012"},
-    {R"(<c><v>1.0000000000000002</v></c>)", "1"},
     {R"(<c><v>0.000123</v></c>)", "0.000123"},
     {R"(<c t="b"><v>1</v></c>)", "TRUE"},
     {R"(<c t="b"><v>0</v></c>)", "FALSE"},
     {R"(<c t="e"><v>#N/A</v></c>)", "#N/A"},
     {R"(<c s="1"><f>A1</f><v>46361</v></c>)", "05.12.2026"},
-    {R"(<c s="1"><v>46361</v></c>)", "05.12.2026"},
     {R"(<c s="1"><v>46361.25</v></c>)", "05.12.2026 06:00:00"},
     {R"(<c s="1"><v>60</v></c>)", "29.02.1900"},
     {R"(<c s="1"><v>61</v></c>)", "01.03.1900"},
@@ -134,7 +118,6 @@ constexpr StoredCell kStoredCells[] = {
     {R"(<c s="5"><v>46361</v></c>)", "46361"},
     {R"(<c s="6"><v>0.5000001</v></c>)", "12:00:00"},
     {R"(<c s="7"><v>46361</v></c>)", "05.12.2026"},
-    {"", ""},
 };
 
 TEST(CellTextReading, EveryKindOfStoredValue) {
@@ -154,36 +137,23 @@ TEST(CellTextReading, EveryKindOfStoredValue) {
   for (std::size_t i = 0; i < std::size(kStoredCells); ++i)
     EXPECT_EQ(workbook->FirstSheet().CellText(static_cast<std::uint32_t>(i + 1), 1), kStoredCells[i].text)
         << kStoredCells[i].xml;
-  EXPECT_EQ(workbook->FirstSheet().CellText(99, 2), "");
 }
 
-TEST(CellTextReading, The1904DateSystem) {
-  Parts parts =
-      WorkbookParts(R"(<row r="1"><c r="A1" s="1"><v>0</v></c><c r="B1" s="1"><v>44899</v></c></row>)", "",
-                    R"(<xf numFmtId="0"/><xf numFmtId="14"/>)");
+TEST(CellTextReading, PrefixedElementsAreReadAndWrittenWithTheirPrefixAndDatesCountFrom1904WhenAsked) {
+  Parts parts = WorkbookParts("", "", R"(<xf/><xf numFmtId="14"/>)");
   InsertBefore(PartOf(parts, "xl/workbook.xml"), "<sheets>", "<workbookPr date1904=\"1\"/>");
-  auto workbook = OpenParts(parts);
-  EXPECT_EQ(workbook->FirstSheet().CellText(1, 1), "01.01.1904");
-  EXPECT_EQ(workbook->FirstSheet().CellText(1, 2), "05.12.2026");
-}
-
-TEST(CellTextReading, PrefixedElementsAreReadAndWrittenWithTheirPrefix) {
-  Parts parts = WorkbookParts("");
   PartOf(parts, "xl/worksheets/sheet1.xml") =
       std::string("<x:worksheet xmlns:x=\"") + testing::kMainNamespace +
-      R"("><x:sheetData><x:row r="3"><x:c r="A3" s="1"><x:v>46361</x:v></x:c><x:c r="B3" t="inlineStr">)"
-      R"(<x:is><x:t>prefixed</x:t></x:is></x:c></x:row></x:sheetData></x:worksheet>)";
-  PartOf(parts, "xl/styles.xml") =
-      std::string("<x:styleSheet xmlns:x=\"") + testing::kMainNamespace +
-      R"("><x:numFmts><x:numFmt numFmtId="164" formatCode="dd/mm/yyyy"/></x:numFmts><x:cellXfs><x:xf/>)"
-      R"(<x:xf numFmtId="164"/></x:cellXfs></x:styleSheet>)";
+      R"("><x:sheetData><x:row r="3"><x:c r="A3" s="1"><x:v>44899</x:v></x:c><x:c r="B3" t="inlineStr">)"
+      R"(<x:is><x:t>prefixed</x:t></x:is></x:c><x:c r="C3" s="1"><x:v>0</x:v></x:c></x:row></x:sheetData>)"
+      R"(</x:worksheet>)";
   auto book = OpenParts(parts);
-  EXPECT_EQ(book->FirstSheet().CellText(3, 1), "05.12.2026");
-  EXPECT_EQ(book->FirstSheet().CellText(3, 2), "prefixed");
-  book->FirstSheet().SetCellText(3, 3, "added");
+  Worksheet& sheet = book->FirstSheet();
+  EXPECT_EQ(sheet.CellText(3, 1) + "|" + sheet.CellText(3, 2) + "|" + sheet.CellText(3, 3),
+            "05.12.2026|prefixed|01.01.1904");
+  sheet.SetCellText(3, 4, "added");
   ExpectPieces(Sheet1(book->SaveToBytes()),
-               {"<x:c r=\"C3\" t=\"inlineStr\"><x:is><x:t>added</x:t></x:is></x:c>"});
-  EXPECT_EQ(Reopen(*book)->FirstSheet().CellText(3, 3), "added");
+               {"<x:c r=\"D3\" t=\"inlineStr\"><x:is><x:t>added</x:t></x:is></x:c>"});
 }
 
 // ---- The text format ----
@@ -194,13 +164,8 @@ TEST(TextFormat, OneTextVariantPerDistinctStyleKeepingTheRestOfTheFormat) {
       R"(<xf numFmtId="0" fontId="1" fillId="0" borderId="0" xfId="0" applyFont="1"><alignment wrapText="1"/></xf>)"
       R"(<xf numFmtId="14" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/>)"
       R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/>)";
-  std::string rows;
-  for (int r = 1; r <= 200; ++r) {
-    std::string n = std::to_string(r);
-    rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\" s=\"1\"/><c r=\"B" + n +
-            "\" s=\"2\"><v>1</v></c><c r=\"C" + n + "\"/></row>";
-  }
-  auto workbook = OpenParts(WorkbookParts(rows, "", formats));
+  auto workbook = OpenParts(WorkbookParts(
+      R"(<row r="1"><c r="A1" s="1"/><c r="B1" s="2"><v>1</v></c><c r="C1"/></row>)", "", formats));
   Worksheet& sheet = workbook->FirstSheet();
   for (std::uint32_t r = 1; r <= 200; ++r) {
     for (std::uint32_t c = 1; c <= 5; ++c) sheet.SetTextFormat(r, c);
@@ -217,19 +182,6 @@ TEST(TextFormat, OneTextVariantPerDistinctStyleKeepingTheRestOfTheFormat) {
   auto reopened = Workbook::OpenBytes(bytes, "again");
   reopened->FirstSheet().SetTextFormat(1, 1);
   ExpectPieces(ReadPart(reopened->SaveToBytes(), "xl/styles.xml"), {"<cellXfs count=\"5\">"});
-}
-
-TEST(TextFormat, AStyleSheetWithoutCellFormatsGetsTheDefaultInItsPlace) {
-  Parts parts = WorkbookParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
-  std::string& styles = PartOf(parts, "xl/styles.xml");
-  std::size_t start = styles.find("<cellXfs>");
-  styles.erase(start, styles.find("</cellXfs>") + 10 - start);
-  auto workbook = OpenParts(parts);
-  workbook->FirstSheet().SetTextFormat(1, 1);
-  ExpectPieces(
-      ReadPart(workbook->SaveToBytes(), "xl/styles.xml"),
-      {R"(</cellStyleXfs><cellXfs count="2"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/>)"
-       R"(<xf numFmtId="49" fontId="0" fillId="0" borderId="0" xfId="0" applyNumberFormat="1"/></cellXfs><cellStyles)"});
 }
 
 TEST(TextFormat, NewCellsTakeTheRowStyleFirst) {
@@ -272,64 +224,13 @@ TEST(DeleteRows, RowsBelowMoveUpWithHeightsFormatsAndMergedRanges) {
       R"(<mergeCell ref="C4:C7"/><mergeCell ref="E7:F8"/><mergeCell ref="E3:E4"/></mergeCells><pageMargins/>)";
   auto workbook =
       OpenParts(WorkbookParts(rows, "", R"(<xf numFmtId="0"/><xf numFmtId="0" fontId="1"/>)", merges));
-  std::vector<std::string> calls;
-  workbook->rowsDeleted = [&](std::size_t sheet, std::uint32_t first, std::uint32_t count) {
-    calls.push_back(std::to_string(sheet) + ":" + std::to_string(first) + "+" + std::to_string(count));
-  };
   workbook->FirstSheet().DeleteRows(3, 4);
-  EXPECT_EQ(calls, std::vector<std::string>{"0:3+2"});
-  auto reopened = Reopen(*workbook);
-  Worksheet& sheet = reopened->FirstSheet();
-  EXPECT_EQ(sheet.CellText(2, 1), "row 2");
-  EXPECT_EQ(sheet.CellText(3, 1), "row 5");
-  EXPECT_EQ(sheet.CellText(6, 2), "8");
-  EXPECT_EQ(sheet.CellText(7, 1), "");
   ExpectPieces(
       Sheet1(workbook->SaveToBytes()),
       {R"(<row r="4" ht="40" customHeight="1"><c r="A4" s="1" t="inlineStr"><is><t>row 6</t></is></c>)",
        R"(<dimension ref="A1:B6"/>)",
        R"(<mergeCells count="3"><mergeCell ref="C1:D2"/>)"
        R"(<mergeCell ref="C3:C5"/><mergeCell ref="E5:F6"/></mergeCells><pageMargins/>)"});
-}
-
-// ---- Saving keeps what the engine did not change ----
-
-TEST(Saving, UnchangedPartsAreCopiedStillCompressedAndRepeatedSavesDoNotGrow) {
-  Parts parts = WorkbookParts(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)", "<si><t>ID</t></si>");
-  std::string binary;
-  for (int i = 0; i < 5000; ++i) binary.push_back(static_cast<char>((i * 7919) % 251));
-  parts.emplace_back("xl/media/image1.png", binary);
-  parts.emplace_back("customXml/item1.xml", "<root><x>1</x></root>");
-  std::string original = testing::PackageBytes(parts);
-  std::string current = original;
-  std::string firstSave;
-  for (int cycle = 0; cycle < 100; ++cycle) {
-    auto again = Workbook::OpenBytes(current, "cycle.xlsx");
-    again->FirstSheet().SetCellText(2, 1, "new");
-    again->FirstSheet().SetTextFormat(2, 1);
-    current = again->SaveToBytes();
-    if (cycle == 0) firstSave = current;
-  }
-  for (const char* part : {"xl/media/image1.png", "customXml/item1.xml", "xl/sharedStrings.xml",
-                           "[Content_Types].xml", "xl/workbook.xml", "_rels/.rels"}) {
-    EXPECT_EQ(testing::StoredPart(current, part), testing::StoredPart(original, part)) << part;
-  }
-  EXPECT_LE(current.size(), firstSave.size() + 64);
-  EXPECT_EQ(ReadPart(current, "xl/styles.xml"), ReadPart(firstSave, "xl/styles.xml"));
-}
-
-TEST(Saving, AWorkbookWithoutStylesGetsAStylesPartWhenFormatted) {
-  Parts parts = WorkbookParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
-  std::erase_if(parts, [](const auto& part) { return part.first == "xl/styles.xml"; });
-  std::string& rels = PartOf(parts, "xl/_rels/workbook.xml.rels");
-  std::size_t styles = rels.find("<Relationship Id=\"rId2\"");
-  rels.erase(styles, rels.find("/>", styles) + 2 - styles);
-  auto workbook = OpenParts(parts);
-  workbook->FirstSheet().SetTextFormat(1, 1);
-  std::string bytes = workbook->SaveToBytes();
-  ExpectPieces(ReadPart(bytes, "xl/styles.xml"), {"numFmtId=\"49\""});
-  ExpectPieces(ReadPart(bytes, "xl/_rels/workbook.xml.rels"), {"/styles\" Target=\"/xl/styles.xml\""});
-  EXPECT_EQ(Workbook::OpenBytes(bytes, "again")->FirstSheet().CellText(1, 1), "1");
 }
 
 TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled) {
@@ -347,25 +248,17 @@ TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled
       R"("><sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>front</t></is></c></row></sheetData>)"
       R"(</worksheet>)";
   auto workbook = OpenParts(parts);
-  EXPECT_EQ(workbook->SheetAt(0).name, "Front");
-  EXPECT_EQ(workbook->SheetAt(0).partName, "xl/worksheets/front sheet++%zz.xml");
-  EXPECT_EQ(workbook->FirstSheet().CellText(1, 1), "front");
-  EXPECT_EQ(workbook->Sheet(1).CellText(1, 1), "second part");
-  // A relationships part the package lacks counts once it is added.
-  workbook->ReplacePart(
-      "xl/worksheets/_rels/sheet1.xml.rels",
-      R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-      R"(<Relationship Id="rId1" Type="x/comments" Target="../comments1.xml"/></Relationships>)");
+  EXPECT_EQ(workbook->SheetAt(0).name + "|" + workbook->SheetAt(0).partName + "|" +
+                workbook->FirstSheet().CellText(1, 1) + "|" + workbook->Sheet(1).CellText(1, 1),
+            "Front|xl/worksheets/front sheet++%zz.xml|front|second part");
   std::vector<std::string> relationships;
-  for (const char* part : {"xl/workbook.xml", "xl/worksheets/sheet1.xml"}) {
-    for (const Relationship& relationship : workbook->RelationshipsOf(part))
-      relationships.push_back(relationship.id + (relationship.external ? " external " : " ") +
-                              relationship.target);
-  }
+  for (const Relationship& relationship : workbook->RelationshipsOf("xl/workbook.xml"))
+    relationships.push_back(relationship.id + (relationship.external ? " external " : " ") +
+                            relationship.target);
   EXPECT_EQ(relationships,
             (std::vector<std::string>{"rId1 xl/worksheets/sheet1.xml", "rId2 xl/styles.xml",
                                       "rId3 xl/sharedStrings.xml", "rId7 xl/worksheets/front sheet++%zz.xml",
-                                      "rId8 external https://example.com/a%20b", "rId1 xl/comments1.xml"}));
+                                      "rId8 external https://example.com/a%20b"}));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 namespace zentora::spreadsheet {
 namespace {
 
@@ -41,14 +39,9 @@ const Found kFound[] = {
      {"Jan:Mar!|A1 sheets Jan:Mar cell 1,1:1,1", "'Week 1:Week 4'!|B2 sheets Week 1:Week 4 cell 2,2:2,2",
       "[1]Sheet1!|C3 external sheets Sheet1:Sheet1 cell 3,3:3,3",
       "'[2]Other book'!|D4 external sheets Other book:Other book cell 4,4:4,4"}},
-    {"\"A1\"", {}},
-    {"\"say \"\"B2\"\"\"", {}},
-    {"{1,\"B2\";3,4}", {}},
-    {"LOG10(2)+ATAN2(1,2)+_xlfn.CONCAT(\"x\")", {}},
-    {"Table1[[#This Row],[A1]]+Table1[Col'[A1']]+[@A1]", {}},
-    {"TRUE+MyName+Sheet1!MyName+R1C1", {}},
-    {"XFE1+A1048577+A0+A01+1.5E+10", {}},
-    {"#REF!+#DIV/0!+[1]!Total", {}},
+    {"\"A1\"&\"say \"\"B2\"\"\"&{1,\"B2\";3,4}+LOG10(2)+ATAN2(1,2)+_xlfn.CONCAT(\"x\")", {}},
+    {"Table1[[#This Row],[A1]]+Table1[Col'[A1']]+[@A1]+TRUE+MyName+Sheet1!MyName+R1C1", {}},
+    {"XFE1+A1048577+A0+A01+1.5E+10+#REF!+#DIV/0!+[1]!Total", {}},
     {"'unterminated A1", {}},
 };
 
@@ -58,23 +51,6 @@ TEST(FindReferencesTest, ReportsEachReferenceWithItsSpanSheetsAndCornersAndSkips
     for (const FormulaReference& reference : FindReferences(found.formula))
       references.push_back(Describe(found.formula, reference));
     EXPECT_EQ(references, found.references) << found.formula;
-  }
-}
-
-TEST(FindReferencesTest, KeepsSpansInsideTheTextForArbitraryInput) {
-  const std::string alphabet = "AB19$:!'\"[]{}(),#.- _xZ";
-  std::mt19937 random(7);
-  for (int round = 0; round < 20000; ++round) {
-    std::string formula(random() % 24, ' ');
-    for (char& c : formula) c = alphabet[random() % alphabet.size()];
-    std::size_t previousEnd = 0;
-    for (const FormulaReference& reference : FindReferences(formula)) {
-      ASSERT_LE(previousEnd, reference.begin) << formula;
-      ASSERT_LE(reference.begin, reference.areaBegin) << formula;
-      ASSERT_LT(reference.areaBegin, reference.end) << formula;
-      ASSERT_LE(reference.end, formula.size()) << formula;
-      previousEnd = reference.end;
-    }
   }
 }
 

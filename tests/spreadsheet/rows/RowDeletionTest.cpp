@@ -12,29 +12,18 @@
 namespace zentora::spreadsheet {
 namespace {
 
-using testing::AddRelationship;
-using testing::InsertBefore;
-using testing::PartOf;
-using testing::Parts;
-using testing::ReadPart;
-using testing::StoredPart;
+using namespace testing;
 
 constexpr const char* kSheet = "xl/worksheets/sheet1.xml";
-
-std::string NumberRows(int count) {
-  std::string rows;
-  for (int row = 1; row <= count; ++row) {
-    const std::string r = std::to_string(row);
-    rows += "<row r=\"" + r + "\"><c r=\"B" + r + "\"><v>" + r + "</v></c></row>";
-  }
-  return rows;
-}
 
 // A workbook with the sheets "Data" (`data` inside sheetData, `dataTail` after it) and "Sum Up"
 // (`summary`), the workbook part's `definedNames`, parts under xl/ linked from "Data" ({type, part,
 // content}; the relationship ids are rId1, rId2, ... in order) and other parts.
 struct Book {
-  std::string data = NumberRows(8);
+  std::string data = R"(<row r="1"><c r="B1"><v>1</v></c></row><row r="2"><c r="B2"><v>2</v></c></row>)"
+                     R"(<row r="3"><c r="B3"><v>3</v></c></row><row r="4"><c r="B4"><v>4</v></c></row>)"
+                     R"(<row r="5"><c r="B5"><v>5</v></c></row><row r="6"><c r="B6"><v>6</v></c></row>)"
+                     R"(<row r="7"><c r="B7"><v>7</v></c></row><row r="8"><c r="B8"><v>8</v></c></row>)";
   std::string dataTail;
   std::string summary = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
   std::string definedNames;
@@ -94,49 +83,16 @@ TEST(RowDeletionFormulasTest, SharedGroupLosingItsFirstCellKeepsEachCellsFormula
              {"si=\"0\""});
 }
 
-TEST(RowDeletionFormulasTest, ArrayFormulaRangeShrinksWithItsRows) {
+TEST(RowDeletionFormulasTest, ArraysOtherSheetsNamesChartsAndPivotSourcesFollowAndChartsThatStayAreCopied) {
   Book book;
   InsertBefore(book.data, "</row><row r=\"3\"",
                "<c r=\"E2\"><f t=\"array\" ref=\"E2:E5\">B2:B5*10</f><v>20</v></c>");
-  ExpectPart(DeleteRows(book, 3, 4), kSheet, {"<f t=\"array\" ref=\"E2:E3\">B2:B3*10</f>"});
-}
-
-TEST(RowDeletionFormulasTest, OtherSheetsNamesAndCalculationFollow) {
-  Book book;
   book.summary =
       R"(<row r="1"><c r="A1"><f>SUM(Data!B2:B8)+'Sum Up'!A2</f><v>35</v></c></row><row r="2"><c r="A2"><f>)"
       R"(Data!B4&amp;"Data!B4"</f><v>4</v></c></row>)";
   book.definedNames = R"(<definedNames><definedName name="Block">Data!$B$2:$B$8</definedName>)"
                       R"(<definedName name="_xlnm.Print_Titles" localSheetId="0">Data!$1:$1</definedName>)"
                       R"(<definedName name="Gone">Data!$B$4</definedName></definedNames>)";
-  const std::string bytes = DeleteRows(book, 4, 4);
-  ExpectPart(bytes, "xl/worksheets/sheet2.xml",
-             {"<f>SUM(Data!B2:B7)+'Sum Up'!A2</f>", "<f>Data!#REF!&amp;\"Data!B4\"</f>"});
-  ExpectPart(bytes, "xl/workbook.xml",
-             {"<definedName name=\"Block\">Data!$B$2:$B$7</definedName>", ">Data!$1:$1</definedName>",
-              "<definedName name=\"Gone\">Data!#REF!</definedName>",
-              "</definedNames><calcPr fullCalcOnLoad=\"1\"/>"});
-}
-
-TEST(RowDeletionFormulasTest, PartsWithoutFormulasOrUnreadableAreSavedAsStored) {
-  Book book;
-  book.definedNames = "<definedNames><definedName name=\"Far\">Data!$B$1</definedName></definedNames>";
-  std::string before = book.Bytes();
-  std::string after = DeleteRows(book, 4, 5);
-  for (const char* part :
-       {"xl/workbook.xml", "xl/worksheets/sheet2.xml", "xl/styles.xml", "[Content_Types].xml"})
-    EXPECT_EQ(StoredPart(after, part), StoredPart(before, part)) << part;
-  ExpectPart(after, kSheet, {"<row r=\"6\">"}, {"r=\"7\""});
-
-  book.summary = "<row r=\"1\"><c r=\"A1\" s=\"99\"><f>SUM(Data!B2:B8)</f><v>35</v></c></row>";
-  before = book.Bytes();
-  after = DeleteRows(book, 4, 4);
-  EXPECT_EQ(StoredPart(after, "xl/worksheets/sheet2.xml"), StoredPart(before, "xl/worksheets/sheet2.xml"));
-  ExpectPart(after, kSheet, {"<row r=\"7\">"}, {"r=\"8\""});
-}
-
-TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollowAndChartsThatStayAreCopied) {
-  Book book;
   book.otherParts = {
       {"xl/charts/chart1.xml",
        R"(<c:chartSpace xmlns:c="c"><c:ser><c:val><c:numRef><c:f>Data!$B$2:$B$8</c:f></c:numRef></c:val>)"
@@ -146,7 +102,14 @@ TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollowAndChartsThatStayA
        R"(<pivotCacheDefinition><cacheSource type="worksheet"><worksheetSource ref="A1:B8" sheet="Data"/>)"
        R"(</cacheSource></pivotCacheDefinition>)"}};
   const std::string before = book.Bytes();
-  const std::string bytes = DeleteRows(book, 3, 3);
+  const std::string bytes = DeleteRows(book, 4, 4);
+  ExpectPart(bytes, kSheet, {"<f t=\"array\" ref=\"E2:E4\">B2:B4*10</f>"});
+  ExpectPart(bytes, "xl/worksheets/sheet2.xml",
+             {"<f>SUM(Data!B2:B7)+'Sum Up'!A2</f>", "<f>Data!#REF!&amp;\"Data!B4\"</f>"});
+  ExpectPart(bytes, "xl/workbook.xml",
+             {"<definedName name=\"Block\">Data!$B$2:$B$7</definedName>", ">Data!$1:$1</definedName>",
+              "<definedName name=\"Gone\">Data!#REF!</definedName>",
+              "</definedNames><calcPr fullCalcOnLoad=\"1\"/>"});
   ExpectPart(bytes, "xl/charts/chart1.xml", {"<c:f>Data!$B$2:$B$7</c:f>", "<c:f>'Sum Up'!$A$1</c:f>"});
   // A chart whose references stay is copied as it was stored.
   EXPECT_EQ(StoredPart(bytes, "xl/charts/chart2.xml"), StoredPart(before, "xl/charts/chart2.xml"));
@@ -154,18 +117,34 @@ TEST(RowDeletionFormulasTest, ChartSeriesAndPivotSourcesFollowAndChartsThatStayA
              {"<worksheetSource ref=\"A1:B7\" sheet=\"Data\"/>"});
 }
 
-TEST(RowDeletionSheetItemsTest, RangesOfTheSheetMoveShrinkOrGo) {
+TEST(RowDeletionFormulasTest, PartsWithoutFormulasOrUnreadableAreSavedAsStored) {
+  Book book;
+  book.definedNames = "<definedNames><definedName name=\"Far\">Data!$B$1</definedName></definedNames>";
+  // A formula on a sheet that cannot be read (its style is missing) is left as stored.
+  book.summary = "<row r=\"1\"><c r=\"A1\" s=\"99\"><f>SUM(Data!B2:B8)</f><v>35</v></c></row>";
+  const std::string before = book.Bytes();
+  const std::string after = DeleteRows(book, 4, 5);
+  for (const char* part :
+       {"xl/workbook.xml", "xl/worksheets/sheet2.xml", "xl/styles.xml", "[Content_Types].xml"})
+    EXPECT_EQ(StoredPart(after, part), StoredPart(before, part)) << part;
+  ExpectPart(after, kSheet, {"<row r=\"6\">"}, {"r=\"7\""});
+}
+
+TEST(RowDeletionSheetItemsTest, RangesNotesDrawingsAndTablesMoveShrinkOrGo) {
   Book book;
   book.dataTail =
       R"(<autoFilter ref="A1:B8"/><conditionalFormatting sqref="A3:A6">)"
       R"(<cfRule type="expression" priority="1"><formula>$B3&gt;B$1</formula></cfRule>)"
       R"(</conditionalFormatting><conditionalFormatting sqref="C3"><cfRule type="expression" priority="2">)"
-      R"(<formula>1</formula></cfRule></conditionalFormatting><dataValidations count="2">)"
-      R"(<dataValidation type="whole" sqref="B2:B8 D3"><formula1>0</formula1><formula2>B8</formula2>)"
-      R"(</dataValidation><dataValidation type="list" sqref="E3"><formula1>"a,b"</formula1></dataValidation>)"
-      R"(</dataValidations><hyperlinks><hyperlink ref="A3" location="'Sum Up'!A1"/>)"
+      R"(<formula>1</formula></cfRule></conditionalFormatting><conditionalFormatting sqref="A1"><cfRule )"
+      R"(type="expression" priority="3"><formula>$B$9&gt;0</formula></cfRule></conditionalFormatting>)"
+      R"(<dataValidations count="3"><dataValidation type="whole" sqref="B2:B8 D3"><formula1>0</formula1>)"
+      R"(<formula2>B8</formula2></dataValidation><dataValidation type="list" sqref="E3"><formula1>"a,b")"
+      R"(</formula1></dataValidation><dataValidation type="whole" sqref="E1"><formula1>$B$5</formula1>)"
+      R"(</dataValidation></dataValidations><hyperlinks><hyperlink ref="A3" location="'Sum Up'!A1"/>)"
       R"(<hyperlink ref="A7" location="x"/></hyperlinks><rowBreaks count="3" manualBreakCount="3">)"
-      R"(<brk id="1" man="1"/><brk id="2" man="1"/><brk id="6" man="1"/></rowBreaks><extLst>)"
+      R"(<brk id="1" man="1"/><brk id="2" man="1"/><brk id="6" man="1"/></rowBreaks><drawing r:id="rId3"/>)"
+      R"(<legacyDrawing r:id="rId4"/><tableParts count="1"><tablePart r:id="rId5"/></tableParts><extLst>)"
       R"(<ext uri="{78C0D931}" xmlns:x14="x"><x14:conditionalFormattings>)"
       R"(<x14:conditionalFormatting xmlns:xm="m"><x14:cfRule type="dataBar"><x14:cfvo type="num"><xm:f>)"
       R"($B$8</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B8</xm:sqref></x14:conditionalFormatting>)"
@@ -173,34 +152,6 @@ TEST(RowDeletionSheetItemsTest, RangesOfTheSheetMoveShrinkOrGo) {
       R"(<x14:dataValidations count="1"><x14:dataValidation type="list"><x14:formula1><xm:f>)"
       R"('Sum Up'!$A$1:$A$3</xm:f></x14:formula1><xm:sqref>C3</xm:sqref></x14:dataValidation>)"
       R"(</x14:dataValidations></ext></extLst>)";
-  ExpectPart(
-      DeleteRows(book, 3, 3), kSheet,
-      {"<autoFilter ref=\"A1:B7\"/>", "<conditionalFormatting sqref=\"A3:A5\">",
-       "<formula>$B3&gt;B$1</formula>",
-       "<dataValidations count=\"1\"><dataValidation type=\"whole\" sqref=\"B2:B7\">",
-       "<formula2>B7</formula2>", "<hyperlinks><hyperlink ref=\"A6\" location=\"x\"/></hyperlinks>",
-       "<rowBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"1\" man=\"1\"/><brk id=\"5\" man=\"1\"/>",
-       "<xm:f>$B$7</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B7</xm:sqref>"},
-      {"sqref=\"C3\"", "type=\"list\"", "{CCE6A557}"});
-}
-
-TEST(RowDeletionSheetItemsTest, ItemsThatStayFollowTheRowsTheirFormulasName) {
-  Book book;
-  book.dataTail =
-      R"(<conditionalFormatting sqref="A1"><cfRule type="expression" priority="1"><formula>)"
-      R"($B$9&gt;0</formula></cfRule></conditionalFormatting><dataValidations count="1">)"
-      R"(<dataValidation type="whole" sqref="E1"><formula1>$B$5</formula1></dataValidation>)"
-      R"(</dataValidations><extLst><ext uri="{78C0D931}" xmlns:x14="x"><x14:conditionalFormattings>)"
-      R"(<x14:conditionalFormatting xmlns:xm="m"><x14:cfRule type="expression"><xm:f>$B$8</xm:f>)"
-      R"(</x14:cfRule><xm:sqref>A1</xm:sqref></x14:conditionalFormatting></x14:conditionalFormattings></ext>)"
-      R"(</extLst>)";
-  ExpectPart(DeleteRows(book, 3, 3), kSheet,
-             {"<formula>$B$8&gt;0</formula>", "<formula1>$B$4</formula1>", "<xm:f>$B$7</xm:f>"});
-}
-
-TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
-  Book book;
-  book.dataTail = "<drawing r:id=\"rId3\"/><legacyDrawing r:id=\"rId4\"/>";
   book.linked = {
       {"comments", "xl/comments1.xml",
        std::string("<comments xmlns=\"") + testing::kMainNamespace +
@@ -223,8 +174,23 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
        R"(</v:shape><v:shape id="b"><x:ClientData ObjectType="Note"><x:Anchor>)"
        R"(2, 15, 4, 10, 4, 15, 8, 4</x:Anchor><x:Row>5</x:Row><x:Column>1</x:Column></x:ClientData>)"
        R"(</v:shape><ns0:shape xmlns:ns0="v" id="c"><ns2:ClientData xmlns:ns2="x"><ns2:Row>6</ns2:Row>)"
-       R"(</ns2:ClientData></ns0:shape></xml>)"}};
-  const std::string bytes = DeleteRows(book, 3, 3);
+       R"(</ns2:ClientData></ns0:shape></xml>)"},
+      // A one-column table over B2:B8, its header in row 2.
+      {"table", "xl/tables/table1.xml",
+       std::string("<table xmlns=\"") + testing::kMainNamespace +
+           R"(" id="1" name="T" displayName="T" ref="B2:B8"><autoFilter ref="B2:B8"/>)"
+           R"(<tableColumns count="1"><tableColumn id="1" name="B"/></tableColumns></table>)"}};
+  std::string bytes = DeleteRows(book, 3, 3);
+  ExpectPart(
+      bytes, kSheet,
+      {"<autoFilter ref=\"A1:B7\"/>", "<conditionalFormatting sqref=\"A3:A5\">",
+       "<formula>$B3&gt;B$1</formula>", "<formula>$B$8&gt;0</formula>",
+       "<dataValidations count=\"2\"><dataValidation type=\"whole\" sqref=\"B2:B7\">",
+       "<formula2>B7</formula2>", "<formula1>$B$4</formula1>",
+       "<hyperlinks><hyperlink ref=\"A6\" location=\"x\"/></hyperlinks>",
+       "<rowBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"1\" man=\"1\"/><brk id=\"5\" man=\"1\"/>",
+       "<xm:f>$B$7</xm:f></x14:cfvo></x14:cfRule><xm:sqref>B2:B7</xm:sqref>"},
+      {"sqref=\"C3\"", "type=\"list\"", "{CCE6A557}"});
   ExpectPart(bytes, "xl/comments1.xml", {"<comment ref=\"B5\" authorId=\"0\">"}, {"gone"});
   ExpectPart(bytes, "xl/threadedComments/threadedComment1.xml", {"<threadedComment ref=\"B5\" id=\"{2}\">"},
              {"gone"});
@@ -236,20 +202,22 @@ TEST(RowDeletionSheetItemsTest, NotesAndDrawingsMoveWithTheirCells) {
   ExpectPart(bytes, "xl/drawings/vmlDrawing1.vml",
              {"<x:Anchor>2, 15, 3, 10, 4, 15, 7, 4</x:Anchor><x:Row>4</x:Row>", "<ns2:Row>5</ns2:Row>"},
              {"id=\"a\""});
+  ExpectPart(bytes, "xl/tables/table1.xml", {"ref=\"B2:B7\"><autoFilter ref=\"B2:B7\"/>"});
+  // The table goes with its header row.
+  bytes = DeleteRows(book, 2, 2);
+  ExpectPart(bytes, kSheet, {}, {"tablePart"});
+  ExpectPart(bytes, "xl/worksheets/_rels/sheet1.xml.rels", {"comments1"}, {"table1"});
 }
 
-TEST(RowDeletionSheetItemsTest, TableShrinksWithItsDataRowsAndGoesWithItsHeaderRow) {
-  // A one-column table over B2:B8, its header in row 2.
+// Alone, so that its change is the only one the extension list gets.
+TEST(RowDeletionSheetItemsTest, AnExtensionFormatThatStaysFollowsTheRowItsFormulaNames) {
   Book book;
-  book.dataTail = "<tableParts count=\"1\"><tablePart r:id=\"rId1\"/></tableParts>";
-  book.linked = {{"table", "xl/tables/table1.xml",
-                  std::string("<table xmlns=\"") + testing::kMainNamespace +
-                      R"(" id="1" name="T" displayName="T" ref="B2:B8"><autoFilter ref="B2:B8"/>)"
-                      R"(<tableColumns count="1"><tableColumn id="1" name="B"/></tableColumns></table>)"}};
-  ExpectPart(DeleteRows(book, 4, 5), "xl/tables/table1.xml", {"ref=\"B2:B6\"><autoFilter ref=\"B2:B6\"/>"});
-  const std::string bytes = DeleteRows(book, 2, 2);
-  ExpectPart(bytes, kSheet, {}, {"tablePart"});
-  ExpectPart(bytes, "xl/worksheets/_rels/sheet1.xml.rels", {}, {"table1"});
+  book.dataTail =
+      R"(<extLst><ext uri="{78C0D931}" xmlns:x14="x"><x14:conditionalFormattings>)"
+      R"(<x14:conditionalFormatting xmlns:xm="m"><x14:cfRule type="expression"><xm:f>$B$8</xm:f>)"
+      R"(</x14:cfRule><xm:sqref>A1</xm:sqref></x14:conditionalFormatting></x14:conditionalFormattings></ext>)"
+      R"(</extLst>)";
+  ExpectPart(DeleteRows(book, 3, 3), kSheet, {"<xm:f>$B$7</xm:f>"});
 }
 
 }  // namespace
