@@ -3,6 +3,7 @@
 import gc
 import os
 import subprocess
+import threading
 
 import openpyxl
 import pytest
@@ -83,3 +84,20 @@ def test_abandoned_stores_in_use_and_damaged_files_leave_the_file_as_it_was(book
     with pytest.raises(zentora_excel.Error, match="Adressbuch.xlsx") as refused:
         zentora_excel.open(book)
     assert refused.value.code == zentora_excel.Error.SPREADSHEET and book.read_bytes() == damaged
+
+
+def test_a_store_being_saved_by_one_thread_refuses_the_others(book):
+    with zentora_excel.open(book) as store:
+        for n in range(20000):
+            store.new(text=f"Eintrag {n}")
+        started, refused = threading.Event(), []
+        saver = threading.Thread(target=lambda: (started.set(), store.save()))
+        saver.start()
+        started.wait()
+        while saver.is_alive() and not refused:
+            try:
+                len(store)
+            except zentora_excel.Error as error:
+                refused.append(error.code)
+        saver.join()
+        assert refused == [zentora_excel.Error.NOT_OPEN] and len(store) == 20003

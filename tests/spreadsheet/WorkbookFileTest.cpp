@@ -147,6 +147,9 @@ TEST(WorkbookFile, SavesOnlyAChangeOnlyOverTheVersionItReadAndOnlyWhenWritable) 
   book->Save();
   EXPECT_NE(identity(), opened);
   EXPECT_FALSE(std::filesystem::exists(stale));
+  const std::string saved = identity();
+  book->Save();  // nothing changed since the last save
+  EXPECT_EQ(identity(), saved);
 
   book->FirstSheet().SetCellText(3, 1, "mine too");
   WriteFile(path, "another program's version");
