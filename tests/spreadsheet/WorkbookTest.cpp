@@ -191,9 +191,12 @@ TEST(TextFormat, NewCellsTakeTheRowStyleFirst) {
   Worksheet& sheet = workbook->FirstSheet();
   sheet.SetTextFormat(2, 3);
   sheet.SetCellText(2, 4, "x");
-  ExpectPieces(Sheet1(workbook->SaveToBytes()),
+  const std::string bytes = workbook->SaveToBytes();
+  ExpectPieces(Sheet1(bytes),
                {R"(<row r="2" s="1" customFormat="1" ht="30" customHeight="1"><c r="C2" s="2"/>)"
                 R"(<c r="D2" s="1" t="inlineStr">)"});
+  const std::string rels = ReadPart(bytes, "xl/_rels/workbook.xml.rels");
+  EXPECT_EQ(rels.find("/styles\""), rels.rfind("/styles\"")) << "the styles part keeps its one relationship";
 }
 
 // ---- Clearing and deleting ----

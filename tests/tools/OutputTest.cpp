@@ -22,6 +22,9 @@ TEST(Output, JsonEscapesEveryControlCharacterTableCellsStayOnOneLineAndTablesNar
   const std::tuple<std::vector<std::vector<std::string>>, std::size_t, std::string> tables[] = {
       {note, 14, "ID  Notiz\n--  ----------\nk1  Köln lieg…\n"},
       {note, 0, "ID  Notiz\n--  -------------------\nk1  Köln liegt am Rhein\n"},
+      {{{"Ort", "PLZ"}, {"Köln-Deutz", "51063"}},
+       0,
+       "Ort         PLZ\n----------  -----\nKöln-Deutz  51063\n"},
       {{{"Ort", "PLZ", "Straße"}, {"Köln", "50667", "Domkloster"}}, 5, "…  ……\n-  -…\n…  ……\n"}};
   for (const auto& [rows, width, table] : tables) {
     std::ostringstream out;
