@@ -217,6 +217,7 @@ TEST(ClearContents, ValuesAndFormulasGoFormatsStay) {
 TEST(DeleteRows, RowsBelowMoveUpWithHeightsFormatsAndMergedRanges) {
   std::string rows;
   for (int r = 1; r <= 8; ++r) {
+    if (r == 2) continue;  // a row not stored
     std::string n = std::to_string(r);
     rows += "<row r=\"" + n + "\" spans=\"1:2\"" + (r == 6 ? " ht=\"40\" customHeight=\"1\"" : "") +
             "><c r=\"A" + n + "\" s=\"1\" t=\"inlineStr\"><is><t>row " + n + "</t></is></c><c r=\"B" + n +
@@ -234,6 +235,9 @@ TEST(DeleteRows, RowsBelowMoveUpWithHeightsFormatsAndMergedRanges) {
        R"(<dimension ref="A1:B6"/>)",
        R"(<mergeCells count="3"><mergeCell ref="C1:D2"/>)"
        R"(<mergeCell ref="C3:C5"/><mergeCell ref="E5:F6"/></mergeCells><pageMargins/>)"});
+  workbook->FirstSheet().DeleteRows(2, 2);  // none stored there, the rows below move all the same
+  EXPECT_EQ((std::pair{workbook->FirstSheet().CellText(2, 1), workbook->FirstSheet().CellText(5, 2)}),
+            (std::pair<std::string, std::string>{"row 5", "8"}));
 }
 
 TEST(WorkbookStructure, TheFirstSheetIsTheFirstInTabOrderWhateverItsPartIsCalled) {

@@ -118,6 +118,9 @@ TEST(Numbers, ReadRoundAndWrite) {
                                                     {".", 0},          {"-", 0},
                                                     {"1e-400", 0}};
   for (const auto& [text, number] : leading) EXPECT_EQ(LeadingNumber(text), number) << text;
+  // Plain digits up to nine are read directly, longer ones by the scanner.
+  EXPECT_EQ((std::pair{LeadingNumber("999999999"), LeadingNumber("9999999999")}),
+            (std::pair{999999999.0, 9999999999.0}));
   ExpectError([] { LeadingNumber("9e999"); }, ErrorCode::Overflow, "9e999");
   EXPECT_THROW(LeadingNumber(std::string(400, '9')), Error);
   EXPECT_EQ(LeadingNumber("0." + std::string(400, '0') + "1"), 0);

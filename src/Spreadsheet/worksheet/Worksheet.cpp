@@ -213,13 +213,19 @@ void Worksheet::DeleteRows(std::uint32_t first, std::uint32_t last) {
   auto end = std::lower_bound(begin, rows_.end(), last + 1, [](const Row& candidate, std::uint32_t number) {
     return candidate.number < number;
   });
-  for (auto row = begin; row != rows_.end() && !formulasMoved_; ++row) {
+  // Formulas live in the cell details only: a sheet without details has none to move.
+  for (auto row = begin; row != rows_.end() && !formulasMoved_ && !details_.empty(); ++row) {
     for (const Cell& cell : row->cells) {
       if (cell.kind == Kind::Complex && details_[cell.index].hasFormula) formulasMoved_ = true;
     }
   }
-  auto moved = rows_.erase(begin, end);
-  for (; moved != rows_.end(); ++moved) moved->number -= count;
+  // The rows below move up and are renumbered in the same pass.
+  auto to = begin;
+  for (auto from = end; from != rows_.end(); ++from, ++to) {
+    if (to != from) *to = std::move(*from);  // equal when no row was stored in the deleted range
+    to->number -= count;
+  }
+  rows_.erase(to, rows_.end());
 
   std::vector<CellRange> kept;
   for (CellRange range : merged_) {

@@ -395,7 +395,7 @@ bool Location::DeleteItem(std::shared_ptr<HostItem>& itm) {
   // The steps that can fail come before the index changes: when one fails, the count is
   // restored and the index, the cache and the sheet stay as they were (only the host has
   // already been told). The identifiers of the moving rows are read before their row moves.
-  std::vector<std::string> shown;
+  std::vector<std::pair<std::int32_t, std::string>> disagreeing;
   try {
     std::shared_ptr<HostObject> object = itm;
     ThreadNotificationService().Notify(kItemDeleted, "", object);
@@ -405,48 +405,54 @@ bool Location::DeleteItem(std::shared_ptr<HostItem>& itm) {
                   "the host answered the deletion of item \"" + id + "\" with an object that is not an item");
     }
     itm = std::move(answer);
-    shown = IdsShownBelow(row);
+    disagreeing = DisagreeingBelow(row);
     ItemSheet().DeleteRows(DecimalText(row) + ":" + DecimalText(row), kShiftUp);
   } catch (...) {
     ++ItemCount;
     throw;
   }
-  RenumberBelow(row, shown);
+  RenumberBelow(row, disagreeing);
   LastKey.clear();
   HostLocationObject().SetChanged(true);
   return true;
 }
 
-std::vector<std::string> Location::IdsShownBelow(std::int32_t row) {
+std::vector<std::pair<std::int32_t, std::string>> Location::DisagreeingBelow(std::int32_t row) {
   ExcelWorksheet& sheet = ItemSheet();
-  std::vector<std::string> shown;
+  std::vector<std::pair<std::int32_t, std::string>> disagreeing;
   for (std::int32_t position = Items.Count(); position >= 1; --position) {
     const std::int32_t value = ToInt32(LeadingNumber(Items.At(position)));
-    if (value > row) shown.push_back(sheet.CellText(value, IDfield));
+    if (value <= row) continue;
+    // Compared in place: the usual row shows its entry's key and needs nothing kept.
+    std::string cell = sheet.CellText(value, IDfield);
+    if (cell != Items.KeyAt(position)) disagreeing.emplace_back(position, std::move(cell));
   }
-  return shown;
+  return disagreeing;
 }
 
-void Location::RenumberBelow(std::int32_t row, const std::vector<std::string>& shown) {
-  // Walks downwards, so that removing the entry of `row` shifts no entry still to be visited.
-  auto next = shown.begin();
+void Location::RenumberBelow(std::int32_t row,
+                             const std::vector<std::pair<std::int32_t, std::string>>& disagreeing) {
+  // Walks downwards, so that removing the entry of `row` shifts no entry still to be visited and
+  // the positions in `disagreeing` (made by the same walk) still name their entries.
+  auto next = disagreeing.begin();
   for (std::int32_t position = Items.Count(); position >= 1; --position) {
     const std::int32_t value = ToInt32(LeadingNumber(Items.At(position)));
     if (value == row) {
       Items.RemoveAt(position);
-    } else if (value > row) {
-      const std::string& cell = *next++;
-      if (cell == Items.KeyAt(position)) {  // the usual case: only the row number moves
-        Items.At(position) = DecimalText(value - 1);
-        continue;
-      }
-      const std::string* holder = cell.empty() ? nullptr : Items.Find(cell);
-      // An empty cell (a new item whose identifier is not written yet) or one naming another
-      // entry's identifier keeps the entry's key, so that every remaining row keeps one entry.
-      const bool keepKey = cell.empty() || (holder != nullptr && holder != &Items.At(position));
-      const std::string key = keepKey ? Items.KeyAt(position) : cell;
-      Items.Replace(position, key, DecimalText(value - 1));
+      continue;
     }
+    if (value < row) continue;
+    if (next == disagreeing.end() || next->first != position) {  // the usual case: only the row number moves
+      Items.At(position) = DecimalText(value - 1);
+      continue;
+    }
+    const std::string& cell = (next++)->second;
+    const std::string* holder = cell.empty() ? nullptr : Items.Find(cell);
+    // An empty cell (a new item whose identifier is not written yet) or one naming another
+    // entry's identifier keeps the entry's key, so that every remaining row keeps one entry.
+    const bool keepKey = cell.empty() || (holder != nullptr && holder != &Items.At(position));
+    const std::string key = keepKey ? Items.KeyAt(position) : cell;
+    Items.Replace(position, key, DecimalText(value - 1));
   }
 }
 

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../outside/Host.h"
@@ -176,10 +177,12 @@ class Location : public ItemStore, public std::enable_shared_from_this<Location>
   void MapHeading(const std::string& field, std::int16_t column);
   void ScanRows();
   void CountCreatedItem();
-  // The identifier cells of the indexed rows below `row`, from the last index entry upwards.
-  std::vector<std::string> IdsShownBelow(std::int32_t row);
-  // Removes the index entry of `row` and moves the entries below up one row, keyed by `shown`.
-  void RenumberBelow(std::int32_t row, const std::vector<std::string>& shown);
+  // The index entries below `row` whose identifier cell shows other than their key: (position, what
+  // the cell shows), from the last index entry upwards.
+  std::vector<std::pair<std::int32_t, std::string>> DisagreeingBelow(std::int32_t row);
+  // Removes the index entry of `row` and moves the entries below up one row; an entry in
+  // `disagreeing` takes what its cell showed as its key, unless that is empty or another entry's.
+  void RenumberBelow(std::int32_t row, const std::vector<std::pair<std::int32_t, std::string>>& disagreeing);
 
   ApplicationFactory startApplication_;
   // Path of the workbook given to OpenLocation; Save and Disconnect write there.

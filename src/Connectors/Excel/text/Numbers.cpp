@@ -1,5 +1,6 @@
 #include "text/Numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -106,6 +107,13 @@ Integer RoundedTo(double value, const char* width) {
 }  // namespace
 
 double LeadingNumber(std::string_view text) {
+  // Plain digits, as the row numbers of the identifier index are stored, need no scanning; nine
+  // of them cannot overflow.
+  if (!text.empty() && text.size() <= 9 && std::all_of(text.begin(), text.end(), IsDigit)) {
+    std::uint32_t whole = 0;
+    std::from_chars(text.data(), text.data() + text.size(), whole);
+    return whole;
+  }
   const std::string number = NumberScanner(text).Scan();
   if (number.empty()) return 0;
   const char* first = number.data();
