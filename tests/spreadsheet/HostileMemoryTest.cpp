@@ -140,7 +140,10 @@ TEST(LargeWorkbook, MillionRecordsWithoutIdsAreListedAndOpenAgain) {
   GTEST_SKIP() << "minutes and gigabytes under AddressSanitizer";
 #endif
   testing::TemporaryFolder folder;
-  ZipWriter writer(1);
+  // Identical rows without cell references compress far better than real sheets, whose references
+  // change from cell to cell: at the best levels past the memory budget's model bytes per file byte.
+  // Level 0 compresses least and keeps this test about the number of records, not about that limit.
+  ZipWriter writer(0);
   for (const auto& [name, content] : testing::WorkbookParts("")) {
     if (name != "xl/worksheets/sheet1.xml") writer.AddDeflated(name, Package::Content(content));
   }
