@@ -8,6 +8,7 @@
 #include <exception>
 #include <limits>
 #include <thread>
+#include <utility>
 
 #include "../Error.h"
 #include "HugePages.h"
@@ -109,7 +110,8 @@ void ZipWriter::AddDeflated(const std::string& name, const PartProducer& produce
   // the previous piece's last 32 KiB as its dictionary, so the result is one ordinary deflate stream.
   constexpr std::size_t kPiece = 4u << 20;
   constexpr std::size_t kWindow = 32u << 10;
-  detail::BlockDeflater deflaters[2] = {detail::BlockDeflater(level_), detail::BlockDeflater(level_)};
+  detail::BlockDeflater deflaters[2] = {detail::BlockDeflater(level_, name),
+                                        detail::BlockDeflater(level_, name)};
   std::string pieces[2];
   std::size_t filled = 0;
   std::string previousTail;
@@ -170,7 +172,8 @@ void ZipWriter::AddDeflated(const std::string& name, const PartProducer& produce
 
 namespace detail {
 
-BlockDeflater::BlockDeflater(int level) : stream_(std::make_unique<isal_zstream>()) {
+BlockDeflater::BlockDeflater(int level, std::string part)
+    : part_(std::move(part)), stream_(std::make_unique<isal_zstream>()) {
   static constexpr std::uint32_t kLevelBuffers[] = {ISAL_DEF_LVL0_DEFAULT, ISAL_DEF_LVL1_DEFAULT,
                                                     ISAL_DEF_LVL2_DEFAULT, ISAL_DEF_LVL3_DEFAULT};
   const auto chosen = static_cast<std::uint32_t>(std::clamp(level, ISAL_DEF_MIN_LEVEL, ISAL_DEF_MAX_LEVEL));
@@ -192,7 +195,7 @@ void BlockDeflater::Run(std::string_view input, std::string_view dictionary, boo
   if (!dictionary.empty() &&
       isal_deflate_set_dict(&stream, reinterpret_cast<std::uint8_t*>(const_cast<char*>(dictionary.data())),
                             static_cast<std::uint32_t>(dictionary.size())) != COMP_OK) {
-    throw Error(ErrorCode::InvalidArgument, "the deflate dictionary was refused");
+    throw Error(ErrorCode::InvalidArgument, "part " + part_ + ": the deflate dictionary was refused");
   }
   size_ = 0;
   stream.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(input.data()));
@@ -214,7 +217,8 @@ void BlockDeflater::Run(std::string_view input, std::string_view dictionary, boo
     const int result = isal_deflate(&stream);
     size_ = capacity_ - stream.avail_out;
     if (result != COMP_OK)
-      throw Error(ErrorCode::InvalidArgument, "deflate failed (error " + std::to_string(result) + ")");
+      throw Error(ErrorCode::InvalidArgument,
+                  "part " + part_ + ": deflate failed (error " + std::to_string(result) + ")");
   } while (stream.avail_in != 0 || stream.internal_state.state != done);
 }
 

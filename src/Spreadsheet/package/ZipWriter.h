@@ -21,8 +21,8 @@ namespace detail {
 // One raw deflate stream reused for independent blocks of a larger stream.
 class BlockDeflater {
  public:
-  // `level` as ZipWriter takes it.
-  explicit BlockDeflater(int level);
+  // `level` as ZipWriter takes it; `part` names the entry in errors.
+  BlockDeflater(int level, std::string part);
   ~BlockDeflater();
   BlockDeflater(const BlockDeflater&) = delete;
   BlockDeflater& operator=(const BlockDeflater&) = delete;
@@ -32,6 +32,7 @@ class BlockDeflater {
   std::string_view output() const { return {output_.get(), size_}; }
 
  private:
+  std::string part_;
   std::unique_ptr<isal_zstream> stream_;
   std::unique_ptr<std::uint8_t[]> levelBuffer_;  // the hash tables of levels 1 to 3
   // Reused from block to block and never cleared: only the `size_` bytes written are read.
