@@ -252,7 +252,9 @@ void Location::ScanRows() {
       sheet.SetCellText(row, IDfield, id);
     }
     try {
-      Items.Add(id, DecimalText(row));
+      // The index takes the ID's text over; it is moved from only when the add succeeds, so the
+      // message below still has it.
+      Items.Add(std::move(id), DecimalText(row));
     } catch (const Error& error) {
       if (error.code() != ErrorCode::DuplicateKey) throw;
       throw Error(ErrorCode::DuplicateKey, SheetPlace(LocFile, sheet) + ": rows " + *Items.Find(id) +

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <algorithm>
+#include <concepts>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -32,6 +33,10 @@ namespace detail {
 [[noreturn]] void ThrowCollectionFull();
 }  // namespace detail
 
+// What the collection takes as a key: any text a std::string_view can show.
+template <typename Key>
+concept KeyText = std::convertible_to<Key, std::string_view>;
+
 template <typename Value>
 class KeyedCollection {
  public:
@@ -44,8 +49,13 @@ class KeyedCollection {
   // Number of entries; 0 for an empty collection.
   std::int32_t Count() const noexcept { return static_cast<std::int32_t>(entries_.size()); }
 
-  // Appends `value` under `key`; throws DuplicateKey naming the key when it is present.
-  void Add(std::string_view key, Value value) { Insert(Count() + 1, key, std::move(value)); }
+  // Appends `value` under `key`; throws DuplicateKey naming the key when it is present. A key
+  // handed over as a std::string rvalue becomes the entry's key without a copy, and is moved from
+  // only when the entry is added (after a failure it still holds the key).
+  template <KeyText Key>
+  void Add(Key&& key, Value value) {
+    Insert(Count() + 1, std::forward<Key>(key), std::move(value));
+  }
 
   // Appends `value` as an entry without a key (reachable by position only).
   void AddWithoutKey(Value value) {
@@ -55,11 +65,12 @@ class KeyedCollection {
 
   // Inserts `value` under `key` before `before` (1..Count(); Count() + 1 appends).
   // Throws OutOfRange for another position and DuplicateKey when the key is present;
-  // the collection is unchanged then.
-  void Insert(std::int32_t before, std::string_view key, Value value) {
+  // the collection is unchanged then. The key is taken over as Add takes it.
+  template <KeyText Key>
+  void Insert(std::int32_t before, Key&& key, Value value) {
     if (before < 1 || before > Count() + 1) detail::ThrowPositionOutside(before, Count());
     CheckRoom();
-    auto entry = MakeKeyedEntry(key, std::move(value), nullptr);
+    auto entry = MakeKeyedEntry(std::forward<Key>(key), std::move(value), nullptr);
     // With room reserved first, the insertion below cannot fail after the key is in.
     if (entries_.size() == entries_.capacity())
       entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
@@ -131,11 +142,13 @@ class KeyedCollection {
   };
 
   // A new keyed entry; throws DuplicateKey when an entry other than `replaced` holds the key.
-  std::unique_ptr<Entry> MakeKeyedEntry(std::string_view key, Value value, const Entry* replaced) const {
-    const std::size_t hash = detail::FoldedHash(key);
-    const Entry* holder = byKey_.Find(key, hash);
-    if (holder != nullptr && holder != replaced) detail::ThrowDuplicateKey(key);
-    return std::make_unique<Entry>(Entry{std::string(key), hash, true, std::move(value)});
+  template <KeyText Key>
+  std::unique_ptr<Entry> MakeKeyedEntry(Key&& key, Value value, const Entry* replaced) const {
+    const std::string_view text = key;
+    const std::size_t hash = detail::FoldedHash(text);
+    const Entry* holder = byKey_.Find(text, hash);
+    if (holder != nullptr && holder != replaced) detail::ThrowDuplicateKey(text);
+    return std::make_unique<Entry>(Entry{std::string(std::forward<Key>(key)), hash, true, std::move(value)});
   }
 
   const std::unique_ptr<Entry>& SlotAt(std::int32_t position) const {
