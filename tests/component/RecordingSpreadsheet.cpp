@@ -11,6 +11,7 @@ class RecordedWorksheet : public ExcelWorksheet {
       : sheet_(std::move(sheet)), record_(std::move(record)) {}
 
   std::string Name() override { return sheet_->Name(); }
+  std::int32_t LastRow() override { return sheet_->LastRow(); }
   std::string CellText(std::int32_t row, std::int32_t column) override {
     record_->Check("CellText");
     return sheet_->CellText(row, column);

@@ -18,6 +18,7 @@ class WatchedWorksheet : public ExcelWorksheet {
       : inner_(std::move(inner)), state_(std::move(state)) {}
 
   std::string Name() override { return inner_->Name(); }
+  std::int32_t LastRow() override { return inner_->LastRow(); }
   std::string CellText(std::int32_t row, std::int32_t column) override {
     return inner_->CellText(row, column);
   }

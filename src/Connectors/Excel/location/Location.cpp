@@ -239,6 +239,8 @@ void Location::MapHeading(const std::string& field, std::int16_t column) {
 void Location::ScanRows() {
   ExcelWorksheet& sheet = ItemSheet();
   ItemCount = 0;
+  // Every item's row is at most the last row holding a cell: the index is made that large at once.
+  Items.Reserve(sheet.LastRow() - 1);
   for (;;) {
     std::string id = sheet.CellText(ItemCount + 2, IDfield);
     if (id.empty()) {

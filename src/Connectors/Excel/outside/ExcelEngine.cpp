@@ -82,6 +82,12 @@ class EngineWorksheet : public ExcelWorksheet {
     return book_->workbook->SheetAt(0).name;
   }
 
+  std::int32_t LastRow() override {
+    return Translated([&] {
+      return static_cast<std::int32_t>(
+          engine::ParseRangeAddress(book_->FirstSheet().DimensionReference()).lastRow);
+    });
+  }
   std::string CellText(std::int32_t row, std::int32_t column) override {
     std::uint32_t r = CheckedRow(row), c = CheckedColumn(column);
     return Translated([&] { return book_->FirstSheet().CellText(r, c); });

@@ -26,6 +26,8 @@ class ExcelWorksheet {
 
   // The sheet's name as its tab shows it.
   virtual std::string Name() = 0;
+  // The number of the last row holding a cell; 1 for a sheet without cells.
+  virtual std::int32_t LastRow() = 0;
   // The cell's value as text; "" for an empty or absent cell.
   virtual std::string CellText(std::int32_t row, std::int32_t column) = 0;
   // Stores `text` in the cell as text, replacing any value or formula.

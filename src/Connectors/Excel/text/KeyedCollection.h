@@ -4,10 +4,10 @@
 // simple case folding ("ärzte" = "ÄRZTE", "Straße" = "STRAßE" but not "STRASSE").
 //
 // Cost: lookup by key and by position O(1) (key lookup on average). Adding at the
-// end is O(1) amortised, Replace is O(1). Insert and RemoveAt in the middle shift
-// the later entries' pointers (memmove cost, no rehashing, no key updates);
-// RemoveKey also scans the positions for the entry. Clear is O(n).
-// Not thread-safe; the component uses it on the host's thread only.
+// end is O(1) amortised (without moves or rehashing up to a Reserve), Replace is O(1). Insert and RemoveAt in
+// the middle shift the later entries' pointers (memmove cost, no rehashing, no key updates); RemoveKey also
+// scans the positions for the entry. Clear is O(n). Not thread-safe; the component uses it on the host's
+// thread only.
 #pragma once
 
 #include <algorithm>
@@ -104,6 +104,14 @@ class KeyedCollection {
     byKey_.Erase(entry, entry->hash);
     entries_.erase(std::find_if(entries_.begin(), entries_.end(),
                                 [entry](const std::unique_ptr<Entry>& e) { return e.get() == entry; }));
+  }
+
+  // Makes room for `count` entries in all, so that adding up to that many moves no position and
+  // rehashes no key. Room that stays unused costs address space rather than memory.
+  void Reserve(std::int32_t count) {
+    if (count <= 0) return;
+    entries_.reserve(static_cast<std::size_t>(count));
+    byKey_.Reserve(static_cast<std::size_t>(count));
   }
 
   // Removes every entry.
