@@ -22,6 +22,7 @@
 
 #include "../Error.h"
 #include "internal/CaseFolding.h"
+#include "internal/EntryPool.h"
 #include "internal/KeyTable.h"
 
 namespace zentora::excel {
@@ -44,7 +45,16 @@ class KeyedCollection {
   KeyedCollection(const KeyedCollection&) = delete;
   KeyedCollection& operator=(const KeyedCollection&) = delete;
   KeyedCollection(KeyedCollection&&) noexcept = default;
-  KeyedCollection& operator=(KeyedCollection&&) noexcept = default;
+  KeyedCollection& operator=(KeyedCollection&& other) noexcept {
+    if (this != &other) {
+      Clear();
+      entries_ = std::move(other.entries_);
+      pool_ = std::move(other.pool_);
+      byKey_ = std::move(other.byKey_);
+    }
+    return *this;
+  }
+  ~KeyedCollection() { Clear(); }
 
   // Number of entries; 0 for an empty collection.
   std::int32_t Count() const noexcept { return static_cast<std::int32_t>(entries_.size()); }
@@ -60,7 +70,8 @@ class KeyedCollection {
   // Appends `value` as an entry without a key (reachable by position only).
   void AddWithoutKey(Value value) {
     CheckRoom();
-    entries_.push_back(std::make_unique<Entry>(Entry{std::string(), 0, false, std::move(value)}));
+    RoomForOneMore();
+    entries_.push_back(pool_.Make(Entry{std::string(), 0, false, std::move(value)}));
   }
 
   // Inserts `value` under `key` before `before` (1..Count(); Count() + 1 appends).
@@ -70,12 +81,11 @@ class KeyedCollection {
   void Insert(std::int32_t before, Key&& key, Value value) {
     if (before < 1 || before > Count() + 1) detail::ThrowPositionOutside(before, Count());
     CheckRoom();
-    auto entry = MakeKeyedEntry(std::forward<Key>(key), std::move(value), nullptr);
-    // With room reserved first, the insertion below cannot fail after the key is in.
-    if (entries_.size() == entries_.capacity())
-      entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
-    byKey_.Insert(entry.get(), entry->hash);
-    entries_.insert(entries_.begin() + (before - 1), std::move(entry));
+    // With room made first, the insertion at the position cannot fail after the key is in.
+    RoomForOneMore();
+    Entry* entry = MakeKeyedEntry(std::forward<Key>(key), std::move(value), nullptr);
+    InsertKey(entry);
+    entries_.insert(entries_.begin() + (before - 1), entry);
   }
 
   // Puts `value` under `key` at `position` in place of the entry there: the same as
@@ -83,41 +93,46 @@ class KeyedCollection {
   // Throws OutOfRange for a position outside 1..Count(), DuplicateKey when another
   // entry holds the key; the collection is unchanged then.
   void Replace(std::int32_t position, std::string_view key, Value value) {
-    std::unique_ptr<Entry>& slot = SlotAt(position);
-    auto entry = MakeKeyedEntry(key, std::move(value), slot.get());
-    if (slot->hasKey) byKey_.Erase(slot.get(), slot->hash);
-    byKey_.Insert(entry.get(), entry->hash);
-    slot = std::move(entry);
+    Entry*& slot = SlotAt(position);
+    Entry* entry = MakeKeyedEntry(key, std::move(value), slot);
+    if (slot->hasKey) byKey_.Erase(slot, slot->hash);  // then the insertion cannot fail
+    InsertKey(entry);
+    pool_.Release(std::exchange(slot, entry));
   }
 
   // Removes the entry at `position`; later entries move up one. Throws OutOfRange outside 1..Count().
   void RemoveAt(std::int32_t position) {
-    const Entry& entry = *SlotAt(position);
-    if (entry.hasKey) byKey_.Erase(&entry, entry.hash);
+    Entry* entry = SlotAt(position);
+    if (entry->hasKey) byKey_.Erase(entry, entry->hash);
     entries_.erase(entries_.begin() + (position - 1));
+    pool_.Release(entry);
   }
 
   // Removes the entry under `key`; throws InvalidArgument naming the key when it is absent.
   void RemoveKey(std::string_view key) {
-    const Entry* entry = byKey_.Find(key, detail::FoldedHash(key));
+    Entry* entry = byKey_.Find(key, detail::FoldedHash(key));
     if (entry == nullptr) detail::ThrowMissingKey(key);
     byKey_.Erase(entry, entry->hash);
-    entries_.erase(std::find_if(entries_.begin(), entries_.end(),
-                                [entry](const std::unique_ptr<Entry>& e) { return e.get() == entry; }));
+    entries_.erase(std::find(entries_.begin(), entries_.end(), entry));
+    pool_.Release(entry);
   }
 
   // Makes room for `count` entries in all, so that adding up to that many moves no position and
   // rehashes no key. Room that stays unused costs address space rather than memory.
   void Reserve(std::int32_t count) {
     if (count <= 0) return;
-    entries_.reserve(static_cast<std::size_t>(count));
-    byKey_.Reserve(static_cast<std::size_t>(count));
+    const auto room = static_cast<std::size_t>(count);
+    entries_.reserve(room);
+    if (room > entries_.size()) pool_.Reserve(room - entries_.size());
+    byKey_.Reserve(room);
   }
 
   // Removes every entry.
   void Clear() noexcept {
     byKey_.Clear();
+    for (Entry* entry : entries_) pool_.Release(entry);
     entries_.clear();
+    pool_.Clear();
   }
 
   // The value under `key`, or nullptr when no entry has that key.
@@ -149,21 +164,39 @@ class KeyedCollection {
     Value value;
   };
 
-  // A new keyed entry; throws DuplicateKey when an entry other than `replaced` holds the key.
+  // A new keyed entry, not yet in the table or at a position; throws DuplicateKey when an entry
+  // other than `replaced` holds the key.
   template <KeyText Key>
-  std::unique_ptr<Entry> MakeKeyedEntry(Key&& key, Value value, const Entry* replaced) const {
+  Entry* MakeKeyedEntry(Key&& key, Value value, const Entry* replaced) {
     const std::string_view text = key;
     const std::size_t hash = detail::FoldedHash(text);
     const Entry* holder = byKey_.Find(text, hash);
     if (holder != nullptr && holder != replaced) detail::ThrowDuplicateKey(text);
-    return std::make_unique<Entry>(Entry{std::string(std::forward<Key>(key)), hash, true, std::move(value)});
+    return pool_.Make(Entry{std::string(std::forward<Key>(key)), hash, true, std::move(value)});
   }
 
-  const std::unique_ptr<Entry>& SlotAt(std::int32_t position) const {
+  // Puts the new `entry` into the key table; when that fails (no memory for a larger table) the
+  // entry goes back to the pool and the table is as it was.
+  void InsertKey(Entry* entry) {
+    try {
+      byKey_.Insert(entry, entry->hash);
+    } catch (...) {
+      pool_.Release(entry);
+      throw;
+    }
+  }
+
+  // Makes sure one more position fits without another allocation.
+  void RoomForOneMore() {
+    if (entries_.size() == entries_.capacity())
+      entries_.reserve(std::max<std::size_t>(16, 2 * entries_.size()));
+  }
+
+  const Entry* SlotAt(std::int32_t position) const {
     if (position < 1 || position > Count()) detail::ThrowPositionOutside(position, Count());
     return entries_[static_cast<std::size_t>(position - 1)];
   }
-  std::unique_ptr<Entry>& SlotAt(std::int32_t position) {
+  Entry*& SlotAt(std::int32_t position) {
     if (position < 1 || position > Count()) detail::ThrowPositionOutside(position, Count());
     return entries_[static_cast<std::size_t>(position - 1)];
   }
@@ -172,8 +205,9 @@ class KeyedCollection {
     if (Count() == std::numeric_limits<std::int32_t>::max()) detail::ThrowCollectionFull();
   }
 
-  // Positions own the entries; the key table points at the keyed ones.
-  std::vector<std::unique_ptr<Entry>> entries_;
+  // The pool owns the entries; the positions point at all of them, the key table at the keyed ones.
+  std::vector<Entry*> entries_;
+  detail::EntryPool<Entry> pool_;
   detail::KeyTable<Entry> byKey_;
 };
 
