@@ -91,7 +91,7 @@ void EngineOpenFormatAndSave(benchmark::State& state) {
     const auto sheet = workbook->FirstSheet();
     for (std::int32_t row = 2; row <= kRows + 1; ++row) {
       benchmark::DoNotOptimize(sheet->CellText(row, 1));
-      for (std::int32_t column = 1; column <= 5; ++column) sheet->SetNumberFormat(row, column, "@");
+      sheet->SetNumberFormat(row, 1, row, 5, "@");
     }
     workbook->SaveAs(book, kAccessModeNoChange);
     workbook->Close();

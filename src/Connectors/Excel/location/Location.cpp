@@ -263,8 +263,7 @@ void Location::ScanRows() {
                                                " and " + DecimalText(row) + " both carry the ID \"" + id +
                                                "\" (IDs are compared without regard to letter case)");
     }
-    for (std::int32_t column = 1; column <= ColCount; ++column)
-      sheet.SetNumberFormat(row, column, kTextFormat);
+    sheet.SetNumberFormat(row, 1, row, ColCount, kTextFormat);
   }
 }
 
@@ -299,9 +298,7 @@ std::shared_ptr<excel::Item> Location::MakeItem(bool conn) {
     ItemCount = Increment(ItemCount, "the item count");
     const std::int32_t row = ItemCount + 1;
     Items.Add(id, DecimalText(row));
-    ExcelWorksheet& sheet = ItemSheet();
-    for (std::int32_t column = 1; column <= ColCount; ++column)
-      sheet.SetNumberFormat(row, column, kTextFormat);
+    ItemSheet().SetNumberFormat(row, 1, row, ColCount, kTextFormat);
   }
   CountCreatedItem();
   LastKey.clear();
@@ -363,9 +360,7 @@ bool Location::WriteSheet(std::int32_t row, const std::string& cmd, const std::s
     // fails at the heading and the column stays mapped, as after any other failing step.
     ColCount = ToInt16(ColCount + 1);
     column = ColCount;
-    for (std::int32_t itemRow = 2; itemRow <= ItemCount + 1; ++itemRow) {
-      ItemSheet().SetNumberFormat(itemRow, column, kTextFormat);
-    }
+    if (ItemCount >= 1) ItemSheet().SetNumberFormat(2, column, ItemCount + 1, column, kTextFormat);
     tablemapping.Add(cmd, ColCount);
     if (!cmd.empty() && cmd.front() == '$') {
       const std::string name = cmd.substr(1);
