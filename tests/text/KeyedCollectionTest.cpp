@@ -29,7 +29,9 @@ TEST(KeyedCollection, FoldedKeysPositionsAndEntriesWithoutKeys) {
   // Replace may change the letter case in place; bad positions name themselves.
   collection.Replace(1, "ÄRZTE", "7");
   collection.Replace(1, "ärzte", "7");
-  EXPECT_EQ(collection.KeyAt(1) + "," + collection.KeyAt(2) + "," + collection.At(1), "ärzte,Straße,7");
+  EXPECT_EQ(
+      std::string(collection.KeyAt(1)) + "," + std::string(collection.KeyAt(2)) + "," + collection.At(1),
+      "ärzte,Straße,7");
   ExpectError([&] { collection.Replace(1, "STRAẞE", "9"); }, ErrorCode::DuplicateKey, "STRAẞE");
   ExpectError([&] { collection.Insert(0, "e", "5"); }, ErrorCode::OutOfRange, "position 0");
   ExpectError([&] { collection.At(3); }, ErrorCode::OutOfRange, "position 3");
@@ -40,7 +42,7 @@ TEST(KeyedCollection, FoldedKeysPositionsAndEntriesWithoutKeys) {
   names.AddWithoutKey("Vorname");
   names.AddWithoutKey("Vorname");
   names.Add("k", "keyed");
-  EXPECT_EQ(names.KeyAt(1) + "|" + names.At(2) + "|" + names.At(3), "|Vorname|keyed");
+  EXPECT_EQ(std::string(names.KeyAt(1)) + "|" + names.At(2) + "|" + names.At(3), "|Vorname|keyed");
   ClearCollection(names);
   EXPECT_TRUE(names.Count() == 0 && names.Find("k") == nullptr);
   names.Add("K", "again");

@@ -254,9 +254,7 @@ void Location::ScanRows() {
       sheet.SetCellText(row, IDfield, id);
     }
     try {
-      // The index takes the ID's text over; it is moved from only when the add succeeds, so the
-      // message below still has it.
-      Items.Add(std::move(id), DecimalText(row));
+      Items.Add(id, DecimalText(row));
     } catch (const Error& error) {
       if (error.code() != ErrorCode::DuplicateKey) throw;
       throw Error(ErrorCode::DuplicateKey, SheetPlace(LocFile, sheet) + ": rows " + *Items.Find(id) +
@@ -450,7 +448,7 @@ void Location::RenumberBelow(std::int32_t row,
     // An empty cell (a new item whose identifier is not written yet) or one naming another
     // entry's identifier keeps the entry's key, so that every remaining row keeps one entry.
     const bool keepKey = cell.empty() || (holder != nullptr && holder != &Items.At(position));
-    const std::string key = keepKey ? Items.KeyAt(position) : cell;
+    const std::string key = keepKey ? std::string(Items.KeyAt(position)) : cell;
     Items.Replace(position, key, DecimalText(value - 1));
   }
 }

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <algorithm>
-#include <concepts>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -24,6 +23,7 @@
 #include "internal/CaseFolding.h"
 #include "internal/EntryPool.h"
 #include "internal/KeyTable.h"
+#include "internal/StoredKey.h"
 
 namespace zentora::excel {
 
@@ -33,10 +33,6 @@ namespace detail {
 [[noreturn]] void ThrowPositionOutside(std::int64_t position, std::int32_t count);
 [[noreturn]] void ThrowCollectionFull();
 }  // namespace detail
-
-// What the collection takes as a key: any text a std::string_view can show.
-template <typename Key>
-concept KeyText = std::convertible_to<Key, std::string_view>;
 
 template <typename Value>
 class KeyedCollection {
@@ -59,31 +55,25 @@ class KeyedCollection {
   // Number of entries; 0 for an empty collection.
   std::int32_t Count() const noexcept { return static_cast<std::int32_t>(entries_.size()); }
 
-  // Appends `value` under `key`; throws DuplicateKey naming the key when it is present. A key
-  // handed over as a std::string rvalue becomes the entry's key without a copy, and is moved from
-  // only when the entry is added (after a failure it still holds the key).
-  template <KeyText Key>
-  void Add(Key&& key, Value value) {
-    Insert(Count() + 1, std::forward<Key>(key), std::move(value));
-  }
+  // Appends `value` under `key`; throws DuplicateKey naming the key when it is present.
+  void Add(std::string_view key, Value value) { Insert(Count() + 1, key, std::move(value)); }
 
   // Appends `value` as an entry without a key (reachable by position only).
   void AddWithoutKey(Value value) {
     CheckRoom();
     RoomForOneMore();
-    entries_.push_back(pool_.Make(Entry{std::string(), 0, false, std::move(value)}));
+    entries_.push_back(pool_.Make(Entry{detail::StoredKey(""), 0, false, std::move(value)}));
   }
 
   // Inserts `value` under `key` before `before` (1..Count(); Count() + 1 appends).
   // Throws OutOfRange for another position and DuplicateKey when the key is present;
-  // the collection is unchanged then. The key is taken over as Add takes it.
-  template <KeyText Key>
-  void Insert(std::int32_t before, Key&& key, Value value) {
+  // the collection is unchanged then.
+  void Insert(std::int32_t before, std::string_view key, Value value) {
     if (before < 1 || before > Count() + 1) detail::ThrowPositionOutside(before, Count());
     CheckRoom();
     // With room made first, the insertion at the position cannot fail after the key is in.
     RoomForOneMore();
-    Entry* entry = MakeKeyedEntry(std::forward<Key>(key), std::move(value), nullptr);
+    Entry* entry = MakeKeyedEntry(key, std::move(value), nullptr);
     InsertKey(entry);
     entries_.insert(entries_.begin() + (before - 1), entry);
   }
@@ -152,13 +142,13 @@ class KeyedCollection {
   const Value& At(std::int32_t position) const { return SlotAt(position)->value; }
   Value& At(std::int32_t position) { return SlotAt(position)->value; }
 
-  // The key of the entry at `position` as it was added; "" for an entry without a key.
-  // Throws OutOfRange outside 1..Count().
-  const std::string& KeyAt(std::int32_t position) const { return SlotAt(position)->key; }
+  // The key of the entry at `position` as it was added; "" for an entry without a key. The text
+  // stays valid while the entry is in the collection. Throws OutOfRange outside 1..Count().
+  std::string_view KeyAt(std::int32_t position) const { return SlotAt(position)->key; }
 
  private:
   struct Entry {
-    std::string key;
+    detail::StoredKey key;
     std::size_t hash;  // FoldedHash(key) for a keyed entry
     bool hasKey;
     Value value;
@@ -166,13 +156,11 @@ class KeyedCollection {
 
   // A new keyed entry, not yet in the table or at a position; throws DuplicateKey when an entry
   // other than `replaced` holds the key.
-  template <KeyText Key>
-  Entry* MakeKeyedEntry(Key&& key, Value value, const Entry* replaced) {
-    const std::string_view text = key;
-    const std::size_t hash = detail::FoldedHash(text);
-    const Entry* holder = byKey_.Find(text, hash);
-    if (holder != nullptr && holder != replaced) detail::ThrowDuplicateKey(text);
-    return pool_.Make(Entry{std::string(std::forward<Key>(key)), hash, true, std::move(value)});
+  Entry* MakeKeyedEntry(std::string_view key, Value value, const Entry* replaced) {
+    const std::size_t hash = detail::FoldedHash(key);
+    const Entry* holder = byKey_.Find(key, hash);
+    if (holder != nullptr && holder != replaced) detail::ThrowDuplicateKey(key);
+    return pool_.Make(Entry{detail::StoredKey(key), hash, true, std::move(value)});
   }
 
   // Puts the new `entry` into the key table; when that fails (no memory for a larger table) the
