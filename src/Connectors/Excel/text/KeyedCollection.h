@@ -108,7 +108,7 @@ class KeyedCollection {
   }
 
   // Makes room for `count` entries in all, so that adding up to that many moves no position and
-  // rehashes no key. Room that stays unused costs address space rather than memory.
+  // rehashes no key. Room that stays unused costs address space, hardly any memory.
   void Reserve(std::int32_t count) {
     if (count <= 0) return;
     const auto room = static_cast<std::size_t>(count);
@@ -194,7 +194,7 @@ class KeyedCollection {
   }
 
   // The pool owns the entries; the positions point at all of them, the key table at the keyed ones.
-  std::vector<Entry*> entries_;
+  std::vector<Entry*, detail::ZeroedAllocator<Entry*>> entries_;
   detail::EntryPool<Entry> pool_;
   detail::KeyTable<Entry> byKey_;
 };
