@@ -4,10 +4,11 @@
 // simple case folding ("ärzte" = "ÄRZTE", "Straße" = "STRAßE" but not "STRASSE").
 //
 // Cost: lookup by key and by position O(1) (key lookup on average). Adding at the
-// end is O(1) amortised (without moves or rehashing up to a Reserve), Replace is O(1). Insert and RemoveAt in
-// the middle shift the later entries' pointers (memmove cost, no rehashing, no key updates); RemoveKey also
-// scans the positions for the entry. Clear is O(n). Not thread-safe; the component uses it on the host's
-// thread only.
+// end is O(1) amortised, and moves and rehashes nothing up to a Reserve; Replace is
+// O(1). Insert and RemoveAt in the middle shift the later entries' pointers (memmove
+// cost, no rehashing, no key updates); RemoveKey also scans the positions for the
+// entry. Clear is O(n). Entries never move while they are in the collection.
+// Not thread-safe; the component uses it on the host's thread only.
 #pragma once
 
 #include <algorithm>
