@@ -37,7 +37,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/tools/zentora-excel/zentora-excel.1
 
 # Public headers keep the source tree's layout under include/zentora, so that they include each
 # other by relative paths that hold in both trees. Helpers inside internal/ stay private, except the
-# two that the keyed collection (part of Location's interface) is built from.
+# ones that the keyed collection (part of Location's interface) is built from.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/Spreadsheet/
   DESTINATION ${ZENTORA_INCLUDE_ROOT}/Spreadsheet COMPONENT dev
   FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
@@ -46,7 +46,10 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/Connectors/Excel/
   FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
 install(FILES
     ${PROJECT_SOURCE_DIR}/src/Connectors/Excel/text/internal/CaseFolding.h
+    ${PROJECT_SOURCE_DIR}/src/Connectors/Excel/text/internal/EntryPool.h
     ${PROJECT_SOURCE_DIR}/src/Connectors/Excel/text/internal/KeyTable.h
+    ${PROJECT_SOURCE_DIR}/src/Connectors/Excel/text/internal/StoredKey.h
+    ${PROJECT_SOURCE_DIR}/src/Connectors/Excel/text/internal/ZeroedMemory.h
   DESTINATION ${ZENTORA_INCLUDE_ROOT}/Connectors/Excel/text/internal COMPONENT dev)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/Host/
   DESTINATION ${ZENTORA_INCLUDE_ROOT}/Host COMPONENT dev FILES_MATCHING PATTERN "*.h")

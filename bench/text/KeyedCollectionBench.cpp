@@ -108,7 +108,7 @@ void BM_KeyedCollectionMiddleRemoveInsert(benchmark::State& state) {
   Index& index = SharedIndex();
   const std::int32_t middle = kEntries / 2;
   for (auto _ : state) {
-    const std::string key = index.collection.KeyAt(middle);
+    const std::string key(index.collection.KeyAt(middle));
     std::string value = index.collection.At(middle);
     index.collection.RemoveAt(middle);
     index.collection.Insert(middle, key, std::move(value));

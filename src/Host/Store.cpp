@@ -70,7 +70,7 @@ std::shared_ptr<excel::HostItem> Store::AddItem() {
   auto item = location_->NewItem(true);
   // The new identifier lives in the index only; writing it into the row keeps it when the
   // workbook is next opened.
-  const std::string id = location_->Items.KeyAt(location_->Items.Count());
+  const std::string id(location_->Items.KeyAt(location_->Items.Count()));
   location_->WriteSheet(location_->RowOfID(id), "id", id);
   return item;
 }

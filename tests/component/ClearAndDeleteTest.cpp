@@ -93,7 +93,7 @@ TEST_F(Deleting, MovedRowWhoseIdentifierCellDisagreesKeepsOneEntryInRowOrder) {
   auto location = Open(Book("Kontakte.xlsx", kFourContacts));
   // A new item: its identifier is in the index only, its cell still empty.
   location->NewItem(true);
-  const std::string fresh = location->Items.KeyAt(5);
+  const std::string fresh(location->Items.KeyAt(5));
   ExcelWorksheet& sheet = location->ItemSheet();
   sheet.SetCellText(4, 1, "c3-neu");  // edited by a user
   sheet.SetCellText(5, 1, "b2");      // names another entry's identifier

@@ -37,7 +37,7 @@ using Numbers = std::vector<std::int32_t>;
 template <typename Value>
 std::vector<std::string> Keys(const KeyedCollection<Value>& collection) {
   std::vector<std::string> keys;
-  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.push_back(collection.KeyAt(i));
+  for (std::int32_t i = 1; i <= collection.Count(); ++i) keys.emplace_back(collection.KeyAt(i));
   return keys;
 }
 
@@ -45,8 +45,9 @@ std::vector<std::string> Keys(const KeyedCollection<Value>& collection) {
 inline std::vector<std::string> Entries(const KeyedCollection<std::string>& collection) {
   std::vector<std::string> entries;
   for (std::int32_t i = 1; i <= collection.Count(); ++i)
-    entries.push_back(collection.KeyAt(i).empty() ? collection.At(i)
-                                                  : collection.KeyAt(i) + "=" + collection.At(i));
+    entries.push_back(collection.KeyAt(i).empty()
+                          ? collection.At(i)
+                          : std::string(collection.KeyAt(i)) + "=" + collection.At(i));
   return entries;
 }
 

@@ -240,7 +240,7 @@ TEST_F(ItemTest, TheTextFormCarriesTheFilledFieldsWithTheirEscapesAndReadingOneR
   auto target = location->GetItem("b2");
   target->Item_ToString("|ID=7| text =a\\nb|Date=ignoriert|DATUM=2024|dataX=nein|DataFax= 0221 9|Eval=5");
   EXPECT_EQ((Texts{target->Item_ID(), target->Item_Text(), target->Item_Datum(), target->Item_Typ(),
-                   target->Item_DataText("Fax"), location->Items.KeyAt(2)}),
+                   target->Item_DataText("Fax"), std::string(location->Items.KeyAt(2))}),
             (Texts{"7", "a\r\nb", "2024", "", " 0221 9", "7"}));
   EXPECT_TRUE(location->GetField("$X") == 0 && Codes().empty());
   item->Item_ToString("");

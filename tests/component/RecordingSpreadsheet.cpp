@@ -11,6 +11,7 @@ class RecordedWorksheet : public ExcelWorksheet {
       : sheet_(std::move(sheet)), record_(std::move(record)) {}
 
   std::string Name() override { return sheet_->Name(); }
+  std::int32_t LastRow() override { return sheet_->LastRow(); }
   std::string CellText(std::int32_t row, std::int32_t column) override {
     record_->Check("CellText");
     return sheet_->CellText(row, column);
@@ -20,9 +21,13 @@ class RecordedWorksheet : public ExcelWorksheet {
                    std::to_string(row) + "," + std::to_string(column) + " " + std::string(text));
     sheet_->SetCellText(row, column, text);
   }
-  void SetNumberFormat(std::int32_t row, std::int32_t column, std::string_view format) override {
-    sheet_->SetNumberFormat(row, column, format);
-    record_->formats[{row, column}] = format;
+  void SetNumberFormat(std::int32_t firstRow, std::int32_t firstColumn, std::int32_t lastRow,
+                       std::int32_t lastColumn, std::string_view format) override {
+    sheet_->SetNumberFormat(firstRow, firstColumn, lastRow, lastColumn, format);
+    for (std::int32_t row = firstRow; row <= lastRow; ++row) {
+      for (std::int32_t column = firstColumn; column <= lastColumn; ++column)
+        record_->formats[{row, column}] = format;
+    }
   }
   void ClearContents(std::string_view address) override {
     record_->Enter("ClearContents", std::string(address));

@@ -18,6 +18,7 @@ class WatchedWorksheet : public ExcelWorksheet {
       : inner_(std::move(inner)), state_(std::move(state)) {}
 
   std::string Name() override { return inner_->Name(); }
+  std::int32_t LastRow() override { return inner_->LastRow(); }
   std::string CellText(std::int32_t row, std::int32_t column) override {
     return inner_->CellText(row, column);
   }
@@ -33,8 +34,9 @@ class WatchedWorksheet : public ExcelWorksheet {
     if (changes.rowCells++ == 0) changes.firstRow = row;
     changes.lastRow = row;
   }
-  void SetNumberFormat(std::int32_t row, std::int32_t column, std::string_view format) override {
-    inner_->SetNumberFormat(row, column, format);
+  void SetNumberFormat(std::int32_t firstRow, std::int32_t firstColumn, std::int32_t lastRow,
+                       std::int32_t lastColumn, std::string_view format) override {
+    inner_->SetNumberFormat(firstRow, firstColumn, lastRow, lastColumn, format);
   }
   void ClearContents(std::string_view address) override { inner_->ClearContents(address); }
   void DeleteRows(std::string_view address, std::int32_t shift) override {

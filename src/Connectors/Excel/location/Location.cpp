@@ -239,6 +239,8 @@ void Location::MapHeading(const std::string& field, std::int16_t column) {
 void Location::ScanRows() {
   ExcelWorksheet& sheet = ItemSheet();
   ItemCount = 0;
+  // Every item's row is at most the last row holding a cell: the index is made that large at once.
+  Items.Reserve(sheet.LastRow() - 1);
   for (;;) {
     std::string id = sheet.CellText(ItemCount + 2, IDfield);
     if (id.empty()) {
@@ -259,8 +261,7 @@ void Location::ScanRows() {
                                                " and " + DecimalText(row) + " both carry the ID \"" + id +
                                                "\" (IDs are compared without regard to letter case)");
     }
-    for (std::int32_t column = 1; column <= ColCount; ++column)
-      sheet.SetNumberFormat(row, column, kTextFormat);
+    sheet.SetNumberFormat(row, 1, row, ColCount, kTextFormat);
   }
 }
 
@@ -295,9 +296,7 @@ std::shared_ptr<excel::Item> Location::MakeItem(bool conn) {
     ItemCount = Increment(ItemCount, "the item count");
     const std::int32_t row = ItemCount + 1;
     Items.Add(id, DecimalText(row));
-    ExcelWorksheet& sheet = ItemSheet();
-    for (std::int32_t column = 1; column <= ColCount; ++column)
-      sheet.SetNumberFormat(row, column, kTextFormat);
+    ItemSheet().SetNumberFormat(row, 1, row, ColCount, kTextFormat);
   }
   CountCreatedItem();
   LastKey.clear();
@@ -359,9 +358,7 @@ bool Location::WriteSheet(std::int32_t row, const std::string& cmd, const std::s
     // fails at the heading and the column stays mapped, as after any other failing step.
     ColCount = ToInt16(ColCount + 1);
     column = ColCount;
-    for (std::int32_t itemRow = 2; itemRow <= ItemCount + 1; ++itemRow) {
-      ItemSheet().SetNumberFormat(itemRow, column, kTextFormat);
-    }
+    if (ItemCount >= 1) ItemSheet().SetNumberFormat(2, column, ItemCount + 1, column, kTextFormat);
     tablemapping.Add(cmd, ColCount);
     if (!cmd.empty() && cmd.front() == '$') {
       const std::string name = cmd.substr(1);
@@ -451,7 +448,7 @@ void Location::RenumberBelow(std::int32_t row,
     // An empty cell (a new item whose identifier is not written yet) or one naming another
     // entry's identifier keeps the entry's key, so that every remaining row keeps one entry.
     const bool keepKey = cell.empty() || (holder != nullptr && holder != &Items.At(position));
-    const std::string key = keepKey ? Items.KeyAt(position) : cell;
+    const std::string key = keepKey ? std::string(Items.KeyAt(position)) : cell;
     Items.Replace(position, key, DecimalText(value - 1));
   }
 }

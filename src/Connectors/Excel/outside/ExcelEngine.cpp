@@ -82,6 +82,12 @@ class EngineWorksheet : public ExcelWorksheet {
     return book_->workbook->SheetAt(0).name;
   }
 
+  std::int32_t LastRow() override {
+    return Translated([&] {
+      return static_cast<std::int32_t>(
+          engine::ParseRangeAddress(book_->FirstSheet().DimensionReference()).lastRow);
+    });
+  }
   std::string CellText(std::int32_t row, std::int32_t column) override {
     std::uint32_t r = CheckedRow(row), c = CheckedColumn(column);
     return Translated([&] { return book_->FirstSheet().CellText(r, c); });
@@ -90,13 +96,21 @@ class EngineWorksheet : public ExcelWorksheet {
     std::uint32_t r = CheckedRow(row), c = CheckedColumn(column);
     Translated([&] { book_->FirstSheet().SetCellText(r, c, text); });
   }
-  void SetNumberFormat(std::int32_t row, std::int32_t column, std::string_view format) override {
-    std::uint32_t r = CheckedRow(row), c = CheckedColumn(column);
+  void SetNumberFormat(std::int32_t firstRow, std::int32_t firstColumn, std::int32_t lastRow,
+                       std::int32_t lastColumn, std::string_view format) override {
+    const std::uint32_t rows[] = {CheckedRow(firstRow), CheckedRow(lastRow)};
+    const std::uint32_t columns[] = {CheckedColumn(firstColumn), CheckedColumn(lastColumn)};
     if (format != "@") {
       throw Error(ErrorCode::InvalidArgument,
                   "number format \"" + std::string(format) + "\" is not supported (only \"@\")");
     }
-    Translated([&] { book_->FirstSheet().SetTextFormat(r, c); });
+    Translated([&] {
+      engine::Worksheet& sheet = book_->FirstSheet();
+      for (std::uint32_t row = rows[0]; row <= rows[1]; ++row) {
+        for (std::uint32_t column = columns[0]; column <= columns[1]; ++column)
+          sheet.SetTextFormat(row, column);
+      }
+    });
   }
   void ClearContents(std::string_view address) override {
     Translated([&] {

@@ -26,12 +26,17 @@ class ExcelWorksheet {
 
   // The sheet's name as its tab shows it.
   virtual std::string Name() = 0;
+  // The number of the last row holding a cell; 1 for a sheet without cells.
+  virtual std::int32_t LastRow() = 0;
   // The cell's value as text; "" for an empty or absent cell.
   virtual std::string CellText(std::int32_t row, std::int32_t column) = 0;
   // Stores `text` in the cell as text, replacing any value or formula.
   virtual void SetCellText(std::int32_t row, std::int32_t column, std::string_view text) = 0;
-  // Sets the cell's number format ("@" is the text format); other formatting stays.
-  virtual void SetNumberFormat(std::int32_t row, std::int32_t column, std::string_view format) = 0;
+  // Sets the number format of the cells in rows firstRow..lastRow and columns firstColumn..lastColumn
+  // ("@" is the text format); other formatting stays. A range whose last row or column comes before
+  // its first changes nothing.
+  virtual void SetNumberFormat(std::int32_t firstRow, std::int32_t firstColumn, std::int32_t lastRow,
+                               std::int32_t lastColumn, std::string_view format) = 0;
   // Clears values and formulas of the range at an A1-style address ("A2:F11"); formats stay.
   virtual void ClearContents(std::string_view address) = 0;
   // Deletes the rows at a rows address ("7:7", "3:5"); with kShiftUp the rows below move up.

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "CaseFolding.h"
+#include "ZeroedMemory.h"
 
 namespace zentora::excel::detail {
 
@@ -19,11 +19,15 @@ class KeyTable {
  public:
   KeyTable() = default;
   KeyTable(KeyTable&& other) noexcept
-      : slots_(std::move(other.slots_)),
+      : memory_(std::move(other.memory_)),
+        slots_(std::exchange(other.slots_, nullptr)),
+        size_(std::exchange(other.size_, 0)),
         mask_(std::exchange(other.mask_, 0)),
         used_(std::exchange(other.used_, 0)) {}
   KeyTable& operator=(KeyTable&& other) noexcept {
-    slots_ = std::move(other.slots_);
+    memory_ = std::move(other.memory_);
+    slots_ = std::exchange(other.slots_, nullptr);
+    size_ = std::exchange(other.size_, 0);
     mask_ = std::exchange(other.mask_, 0);
     used_ = std::exchange(other.used_, 0);
     return *this;
@@ -31,7 +35,7 @@ class KeyTable {
 
   // The entry whose key folds equal to `key` (with `hash` = FoldedHash(key)), or nullptr.
   Entry* Find(std::string_view key, std::size_t hash) const {
-    if (slots_.empty()) return nullptr;
+    if (size_ == 0) return nullptr;
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       const Slot& slot = slots_[i];
       if (slot.entry == nullptr) return nullptr;
@@ -42,9 +46,17 @@ class KeyTable {
   // Adds `entry` under its key's `hash`; its key must not be present yet. Only
   // growing the table can throw (std::bad_alloc), and it leaves the table as it was.
   void Insert(Entry* entry, std::size_t hash) {
-    if ((used_ + 1) * 4 > slots_.size() * 3) Grow();
+    if ((used_ + 1) * 4 > size_ * 3) Resize(size_ == 0 ? 16 : size_ * 2);
     Place(Slot{hash, entry});
     ++used_;
+  }
+
+  // Makes room for `count` entries in all, so that inserting up to that many rehashes nothing.
+  // Throws std::bad_alloc and leaves the table as it was when there is no memory for it.
+  void Reserve(std::size_t count) {
+    std::size_t size = size_ == 0 ? 16 : size_;
+    while (count * 4 > size * 3) size *= 2;
+    if (size > size_) Resize(size);
   }
 
   // Removes `entry`, which is present under `hash`.
@@ -67,8 +79,9 @@ class KeyTable {
 
   // Removes every entry and frees the table.
   void Clear() noexcept {
-    slots_.clear();
-    slots_.shrink_to_fit();
+    memory_ = ZeroedMemory();
+    slots_ = nullptr;
+    size_ = 0;
     mask_ = 0;
     used_ = 0;
   }
@@ -85,16 +98,21 @@ class KeyTable {
     slots_[i] = slot;
   }
 
-  void Grow() {
-    std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
-    old.swap(slots_);
-    mask_ = slots_.size() - 1;
-    for (const Slot& slot : old) {
-      if (slot.entry != nullptr) Place(slot);
+  // Moves every slot into a new table of `size` slots (a power of two).
+  void Resize(std::size_t size) {
+    ZeroedMemory fresh(size * sizeof(Slot));  // all slots free: zero bytes are a free slot
+    ZeroedMemory old = std::exchange(memory_, std::move(fresh));
+    const Slot* oldSlots = std::exchange(slots_, static_cast<Slot*>(memory_.data()));
+    const std::size_t oldSize = std::exchange(size_, size);
+    mask_ = size - 1;
+    for (std::size_t i = 0; i < oldSize; ++i) {
+      if (oldSlots[i].entry != nullptr) Place(oldSlots[i]);
     }
   }
 
-  std::vector<Slot> slots_;  // a power of two in size, at most three quarters used
+  ZeroedMemory memory_;
+  Slot* slots_ = nullptr;  // size_ slots in memory_
+  std::size_t size_ = 0;   // a power of two, or 0; at most three quarters used
   std::size_t mask_ = 0;
   std::size_t used_ = 0;
 };
