@@ -310,9 +310,9 @@ PlainScanner::Step PlainScanner::Markup(const char*& at, const char* end, bool l
 PlainScanner::Step PlainScanner::Declaration(const char*& at, const char* end, bool last) {
   constexpr std::ptrdiff_t kLongest = 128;
   const char* const limit = end - at > kLongest ? at + kLongest : end;
-  const char* close = std::search(at, limit, "?>", "?>" + 2);
-  if (close == limit) return limit == end && !last ? Step::Incomplete : Step::Handover;
-  std::string_view rest(at, static_cast<std::size_t>(close - at));
+  const std::size_t close = std::string_view(at, static_cast<std::size_t>(limit - at)).find("?>");
+  if (close == std::string_view::npos) return limit == end && !last ? Step::Incomplete : Step::Handover;
+  std::string_view rest(at, close);
   if (!rest.starts_with("<?xml")) return Step::Handover;
   rest.remove_prefix(5);
   // Each pseudo-attribute in its place, each preceded by whitespace: name = "value" or 'value'.
@@ -338,7 +338,7 @@ PlainScanner::Step PlainScanner::Declaration(const char*& at, const char* end, b
   pseudoAttribute("encoding", {"UTF-8", "utf-8"});
   pseudoAttribute("standalone", {"yes", "no"});
   if (!std::all_of(rest.begin(), rest.end(), [](char c) { return IsSpace(Byte(c)); })) return Step::Handover;
-  at = close + 2;
+  at += close + 2;
   return Step::Done;
 }
 
