@@ -235,7 +235,7 @@ class SheetReader : public xml::XmlHandler {
   void EndInSheetData(std::string_view name) {
     if (depth_ == 3 && name == "row") {
       // A row reserves room for as many cells as the row before it; a much shorter row gives it back.
-      std::vector<Worksheet::Cell>& cells = row_->cells;
+      std::pmr::vector<Worksheet::Cell>& cells = row_->cells;
       if (cells.capacity() > 2 * cells.size() + 4) cells.shrink_to_fit();
       Keep(cells.capacity() * sizeof(Worksheet::Cell));
       KeepArena();
@@ -267,8 +267,7 @@ class SheetReader : public xml::XmlHandler {
     if (number > kMaxRows) Fail("row " + std::to_string(number) + " is outside 1..1048576");
     lastRow_ = number;
     lastColumn_ = 0;
-    Worksheet::Row row;
-    row.number = number;
+    Worksheet::Row row(number, sheet_.cellMemory_.resource());
     row.cells.reserve(sheet_.rows_.empty() ? 0 : sheet_.rows_.back().cells.size());
     if (!other.empty()) {
       row.attributesOffset = sheet_.AppendText(other);
@@ -280,6 +279,7 @@ class SheetReader : public xml::XmlHandler {
       Keep((grown - rows.capacity()) * sizeof(Worksheet::Row));
       Settle();
       rows.reserve(grown);
+      AdviseHugePages(reinterpret_cast<char*>(rows.data()), rows.capacity() * sizeof(Worksheet::Row));
     }
     rows.push_back(std::move(row));
     row_ = &rows.back();
