@@ -45,13 +45,13 @@ class XmlStream {
   std::uint64_t EventOffset() const;
   // Length in bytes of the event being handled (the whole start tag, end tag or text run).
   std::uint64_t EventLength() const;
-  // Stops the parse from inside a handler with an error message that Feed throws.
-  void Fail(const std::string& reason);
 
   std::string_view where() const { return where_; }
 
  private:
   struct Callbacks;
+  // Stops expat's parse from inside a callback with an error message that Feed throws.
+  void Fail(const std::string& reason);
   void HandOver(bool last);
   void FeedExpat(const char* data, std::size_t size, bool last);
 

@@ -81,5 +81,14 @@ TEST(XmlStream, ReadsEveryDocumentAsExpatDoesInAnyChunks) {
   }
 }
 
+TEST(XmlStream, ReadsTokensLongerThanAMebibyteInChunksAsExpatDoes) {
+  for (const std::string& document :
+       {"<r a='" + std::string(3u << 20, 'x') + "'/>", std::string(3u << 20, ' ') + "<r/>"}) {
+    std::vector<std::size_t> cuts;
+    for (std::size_t cut = 65536; cut < document.size(); cut += 65536) cuts.push_back(cut);
+    EXPECT_EQ(StreamEvents(document, cuts), ExpatEvents(document));
+  }
+}
+
 }  // namespace
 }  // namespace zentora::spreadsheet::testing
