@@ -413,7 +413,8 @@ PlainScanner::Step PlainScanner::Attribute(const char*& at, const char* end) {
   while (scan < end && kNameByte[Byte(*scan)]) ++scan;
   const std::string_view name(at, static_cast<std::size_t>(scan - at));
   for (std::size_t i = 0; i < attributeStarts_.size(); i += 2) {
-    if (name == attributeBytes_.data() + attributeStarts_[i]) return Step::Handover;
+    const std::size_t length = attributeStarts_[i + 1] - attributeStarts_[i] - 1;
+    if (name == std::string_view(attributeBytes_.data() + attributeStarts_[i], length)) return Step::Handover;
   }
   while (scan < end && IsSpace(Byte(*scan))) ++scan;
   if (scan == end) return Step::Incomplete;
