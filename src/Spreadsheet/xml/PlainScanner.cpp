@@ -134,7 +134,8 @@ bool PlainScanner::Feed(const char* data, std::size_t size, bool last) {
         return false;
       }
       if (consumed > 0) {
-        // The rest of the carry came from this chunk: scan on from there in place.
+        // The cut token that began the carry ends in bytes of this chunk (it could not end before), so the
+        // rest of the carry came from this chunk: scan on from there in place.
         from = taken - (carry_.size() - consumed);
         offset_ += consumed;
         carry_.clear();

@@ -1,10 +1,11 @@
 // A fast scanner for the plain XML that workbook writers produce: UTF-8 without a byte order mark, an
 // optional XML declaration, elements with ASCII names, attributes, text with the five predefined entities
-// and character references. It reports events to an XmlHandler exactly as expat would, and it is strict:
-// at the first byte it is not sure of (a comment, CDATA, a processing instruction, a DOCTYPE, a carriage
-// return in text, a non-ASCII name, anything malformed, a depth past the limit) it stops at the start of
-// that token and hands the rest of the document over, with the names of the open elements, so that expat
-// continues from there and decides.
+// and character references. It reports events to an XmlHandler exactly as expat would, with the same byte
+// offsets, and it is strict: at the first token it is not sure of (a comment, CDATA, a processing
+// instruction, a DOCTYPE, a carriage return in text, a tab or line feed in an attribute value, a non-ASCII
+// name, anything malformed, a depth past the limit, a token longer than a mebibyte) it stops at the start
+// of that token and hands the rest of the document over, with the names of the open elements, so that
+// expat continues from there and decides.
 #pragma once
 
 #include <cstdint>
@@ -64,7 +65,7 @@ class PlainScanner {
   bool handedOver_ = false;
   std::uint64_t offset_ = 0;  // document offset of the first byte not yet consumed (the carry's first byte)
   std::string carry_;         // an incomplete token at the end of the last chunk (the prolog before the root)
-  std::string pending_;
+  std::string pending_;       // after a handover, the rest of the document received so far
   const char* scanBegin_ = nullptr;
   std::uint64_t eventOffset_ = 0;
   std::uint64_t eventLength_ = 0;
