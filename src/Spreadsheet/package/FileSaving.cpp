@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../Error.h"
+#include "HugePages.h"
 
 namespace zentora::spreadsheet {
 namespace detail {
@@ -245,20 +246,28 @@ void RemoveStaleTemporaries(const std::string& path, FileSystem& files) {
 }
 
 std::string ReadWholeFile(int fd, const std::string& path, FileSystem& files) {
-  std::string content;
+  // Read straight into one buffer of the file's size and a byte more (so that the read which finds the end
+  // needs no second buffer), given huge pages before it is touched; it doubles if the file grows meanwhile.
+  std::size_t expected = 65536;
   struct stat info;
   if (files.DescriptorStatus(fd, &info) == 0 && S_ISREG(info.st_mode))
-    content.reserve(static_cast<std::size_t>(info.st_size));
-  char buffer[65536];
+    expected = static_cast<std::size_t>(info.st_size) + 1;
+  std::string content;
+  content.reserve(expected);
+  AdviseHugePages(content.data(), content.capacity());
+  content.resize(expected);
+  std::size_t size = 0;
   while (true) {
-    ssize_t got = files.Read(fd, buffer, sizeof buffer);
+    if (size == content.size()) content.resize(2 * size);
+    ssize_t got = files.Read(fd, content.data() + size, content.size() - size);
     if (got < 0) {
       if (errno == EINTR) continue;
       ThrowSystem("read", path, errno);
     }
     if (got == 0) break;
-    content.append(buffer, static_cast<std::size_t>(got));
+    size += static_cast<std::size_t>(got);
   }
+  content.resize(size);
   return content;
 }
 

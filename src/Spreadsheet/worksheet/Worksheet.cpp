@@ -57,9 +57,7 @@ Worksheet::Row& Worksheet::RowForWrite(std::uint32_t row) {
   auto position =
       std::lower_bound(rows_.begin(), rows_.end(), row,
                        [](const Row& candidate, std::uint32_t number) { return candidate.number < number; });
-  Row created;
-  created.number = row;
-  return *rows_.insert(position, std::move(created));
+  return *rows_.insert(position, Row(row, cellMemory_.resource()));
 }
 
 std::uint32_t Worksheet::DefaultStyle(const Row* row, std::uint32_t column) const {
@@ -85,7 +83,7 @@ Worksheet::Cell& Worksheet::CellForWrite(std::uint32_t row, std::uint32_t column
                                            std::to_string(column) + ") is outside the sheet");
   }
   Row& target = RowForWrite(row);
-  std::vector<Cell>& cells = target.cells;
+  std::pmr::vector<Cell>& cells = target.cells;
   if (column <= cells.size() && cells[column - 1].column == column) return cells[column - 1];
   auto position =
       std::lower_bound(cells.begin(), cells.end(), column,
@@ -111,7 +109,7 @@ std::string Worksheet::CellText(std::uint32_t row, std::uint32_t column) const {
   }
   const Row* found = FindRow(row);
   if (found == nullptr) return {};
-  const std::vector<Cell>& cells = found->cells;
+  const std::pmr::vector<Cell>& cells = found->cells;
   const Cell* cell = nullptr;
   if (column <= cells.size() && cells[column - 1].column == column) {
     cell = &cells[column - 1];

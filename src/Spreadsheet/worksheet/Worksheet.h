@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "../Address.h"
+#include "../package/HugePages.h"
 
 namespace zentora::spreadsheet {
 
@@ -126,10 +128,11 @@ class Worksheet {
   };
 
   struct Row {
+    Row(std::uint32_t rowNumber, std::pmr::memory_resource* memory) : number(rowNumber), cells(memory) {}
     std::uint32_t number;
     std::uint32_t attributesOffset = 0;  // raw attributes of <row> other than r and spans, in the arena
     std::uint32_t attributesLength = 0;
-    std::vector<Cell> cells;
+    std::pmr::vector<Cell> cells;  // in cellMemory_
   };
 
   // The parts of a cell the compact record does not hold: a formula, a cached value of any type,
@@ -154,6 +157,7 @@ class Worksheet {
   void WriteCell(std::string& out, const Cell& cell, std::string_view rowNumber) const;
 
   SheetContext context_;
+  PooledMemory cellMemory_;  // before rows_, which it outlives
   std::vector<Row> rows_;
   std::string arena_;
   std::vector<CellDetail> details_;

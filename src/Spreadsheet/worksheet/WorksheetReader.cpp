@@ -139,6 +139,16 @@ class SheetReader : public xml::XmlHandler {
 
  private:
   enum class Section { Other, SheetData, MergeCells, Columns };
+  // A cell's t attribute, read once: "" and "n" are numbers, "str" and "inlineStr" texts.
+  enum class ValueType { Number, Shared, Boolean, Error, Text, Other };
+  static ValueType TypeOf(std::string_view type) {
+    if (type.empty() || type == "n") return ValueType::Number;
+    if (type == "s") return ValueType::Shared;
+    if (type == "b") return ValueType::Boolean;
+    if (type == "e") return ValueType::Error;
+    if (type == "str" || type == "inlineStr") return ValueType::Text;
+    return ValueType::Other;
+  }
 
   [[noreturn]] void Fail(const std::string& reason) { throw Error(ErrorCode::NotAWorkbook, reason); }
 
@@ -235,7 +245,7 @@ class SheetReader : public xml::XmlHandler {
   void EndInSheetData(std::string_view name) {
     if (depth_ == 3 && name == "row") {
       // A row reserves room for as many cells as the row before it; a much shorter row gives it back.
-      std::vector<Worksheet::Cell>& cells = row_->cells;
+      std::pmr::vector<Worksheet::Cell>& cells = row_->cells;
       if (cells.capacity() > 2 * cells.size() + 4) cells.shrink_to_fit();
       Keep(cells.capacity() * sizeof(Worksheet::Cell));
       KeepArena();
@@ -267,8 +277,7 @@ class SheetReader : public xml::XmlHandler {
     if (number > kMaxRows) Fail("row " + std::to_string(number) + " is outside 1..1048576");
     lastRow_ = number;
     lastColumn_ = 0;
-    Worksheet::Row row;
-    row.number = number;
+    Worksheet::Row row(number, sheet_.cellMemory_.resource());
     row.cells.reserve(sheet_.rows_.empty() ? 0 : sheet_.rows_.back().cells.size());
     if (!other.empty()) {
       row.attributesOffset = sheet_.AppendText(other);
@@ -280,6 +289,7 @@ class SheetReader : public xml::XmlHandler {
       Keep((grown - rows.capacity()) * sizeof(Worksheet::Row));
       Settle();
       rows.reserve(grown);
+      AdviseHugePages(reinterpret_cast<char*>(rows.data()), rows.capacity() * sizeof(Worksheet::Row));
     }
     rows.push_back(std::move(row));
     row_ = &rows.back();
@@ -292,6 +302,7 @@ class SheetReader : public xml::XmlHandler {
     hasInline_ = false;
     value_.clear();
     type_.clear();
+    valueType_ = ValueType::Number;
     otherAttributes_.clear();
     style_ = 0;
     column_ = lastColumn_ + 1;
@@ -311,6 +322,7 @@ class SheetReader : public xml::XmlHandler {
         if (!ReadUnsigned(value, style_)) Fail("style \"" + std::string(value) + "\" is not a number");
       } else if (single && attribute[0] == 't') {
         type_ = value;
+        valueType_ = TypeOf(type_);
       } else {
         AppendAttribute(otherAttributes_, attribute, value);
       }
@@ -334,18 +346,16 @@ class SheetReader : public xml::XmlHandler {
     cell.column = static_cast<std::uint16_t>(column_);
     cell.style = style_;
     cell.kind = Worksheet::Kind::Blank;
-    bool plainType = type_.empty() || type_ == "n" || type_ == "s" || type_ == "b" || type_ == "e" ||
-                     type_ == "str" || type_ == "inlineStr";
-    if (hasFormula_ || !otherAttributes_.empty() || !plainType) {
+    if (hasFormula_ || !otherAttributes_.empty() || valueType_ == ValueType::Other) {
       StoreDetail(cell);
-    } else if (type_ == "inlineStr" || type_ == "str") {
+    } else if (valueType_ == ValueType::Text) {
       std::string decoded;
       xml::AppendDecodedCellText(decoded, hasInline_ ? inlineStored_ : value_);
       cell.kind = Worksheet::Kind::Text;
       cell.text = {sheet_.AppendText(decoded), static_cast<std::uint32_t>(decoded.size())};
     } else if (value_.empty()) {
       cell.kind = Worksheet::Kind::Blank;
-    } else if (type_ == "s") {
+    } else if (valueType_ == ValueType::Shared) {
       std::uint32_t index = 0;
       if (!ParseNumber(std::string_view(value_), index)) {
         Fail("cell " + CellReference(row_->number, column_) + " refers to shared string \"" + value_ + "\"");
@@ -358,10 +368,10 @@ class SheetReader : public xml::XmlHandler {
       }
       cell.kind = Worksheet::Kind::Shared;
       cell.index = index;
-    } else if (type_ == "b") {
+    } else if (valueType_ == ValueType::Boolean) {
       cell.kind = Worksheet::Kind::Boolean;
       cell.boolean = value_ == "1" || value_ == "true";
-    } else if (type_ == "e") {
+    } else if (valueType_ == ValueType::Error) {
       cell.kind = Worksheet::Kind::Error;
       cell.text = {sheet_.AppendText(value_), static_cast<std::uint32_t>(value_.size())};
     } else {
@@ -379,7 +389,7 @@ class SheetReader : public xml::XmlHandler {
     detail.hasFormula = hasFormula_;
     if (hasFormula_) detail.formula = std::move(formula_);
     detail.valueType = type_;
-    if (type_ == "inlineStr" || type_ == "str") {
+    if (valueType_ == ValueType::Text) {
       xml::AppendDecodedCellText(detail.value, hasInline_ ? inlineStored_ : value_);
     } else {
       detail.value = value_;
@@ -418,6 +428,7 @@ class SheetReader : public xml::XmlHandler {
   std::uint32_t column_ = 0;
   std::uint32_t style_ = 0;
   std::string type_;
+  ValueType valueType_ = ValueType::Number;
   std::string value_;
   std::string otherAttributes_;
   bool hasFormula_ = false;

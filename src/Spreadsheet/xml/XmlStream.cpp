@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "../Error.h"
+#include "PlainScanner.h"
 
 namespace zentora::spreadsheet::xml {
 
@@ -23,6 +24,12 @@ const char* FindAttribute(const char** attributes, std::string_view localName) {
 
 struct XmlStream::Callbacks {
   static XmlStream& Self(void* data) { return *static_cast<XmlStream*>(data); }
+  // True for the tags that reopen the elements open at the handover.
+  static bool Replayed(XmlStream& self) {
+    return self.replayed_ != 0 &&
+           static_cast<std::uint64_t>(XML_GetCurrentByteIndex(static_cast<XML_Parser>(self.parser_))) <
+               self.replayed_;
+  }
 
   // LocalName for a C string in one pass: this runs for every element of every part.
   static std::string_view Local(const char* name) {
@@ -55,11 +62,13 @@ struct XmlStream::Callbacks {
       self.Fail("elements nested deeper than " + std::to_string(self.maxDepth_));
       return;
     }
+    if (Replayed(self)) return;
     Guard(self, [&] { self.handler_.StartElement(Local(name), attributes); });
   }
   static void End(void* data, const XML_Char* name) {
     XmlStream& self = Self(data);
     --self.depth_;
+    if (Replayed(self)) return;
     Guard(self, [&] { self.handler_.EndElement(Local(name)); });
   }
   static void Text(void* data, const XML_Char* text, int length) {
@@ -76,7 +85,16 @@ struct XmlStream::Callbacks {
 };
 
 XmlStream::XmlStream(std::string where, XmlHandler& handler, std::uint32_t maxDepth)
-    : where_(std::move(where)), handler_(handler), maxDepth_(maxDepth) {
+    : where_(std::move(where)),
+      handler_(handler),
+      maxDepth_(maxDepth),
+      scanner_(std::make_unique<PlainScanner>(handler, maxDepth)) {}
+
+XmlStream::~XmlStream() {
+  if (parser_ != nullptr) XML_ParserFree(static_cast<XML_Parser>(parser_));
+}
+
+void XmlStream::HandOver(bool last) {
   XML_Parser parser = XML_ParserCreate("UTF-8");
   if (parser == nullptr) throw std::bad_alloc();
   XML_SetUserData(parser, this);
@@ -86,9 +104,14 @@ XmlStream::XmlStream(std::string where, XmlHandler& handler, std::uint32_t maxDe
   XML_SetEntityDeclHandler(parser, &Callbacks::Entity);
   XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
   parser_ = parser;
+  const std::string reopen = scanner_->OpenElements();
+  const std::string rest(scanner_->pending());
+  replayed_ = reopen.size();
+  shift_ = static_cast<std::int64_t>(scanner_->handoverOffset()) - static_cast<std::int64_t>(reopen.size());
+  scanner_.reset();
+  FeedExpat(reopen.data(), reopen.size(), false);
+  FeedExpat(rest.data(), rest.size(), last);
 }
-
-XmlStream::~XmlStream() { XML_ParserFree(static_cast<XML_Parser>(parser_)); }
 
 void XmlStream::Fail(const std::string& reason) {
   if (failure_.empty()) failure_ = reason.empty() ? "rejected" : reason;
@@ -96,21 +119,38 @@ void XmlStream::Fail(const std::string& reason) {
 }
 
 std::uint64_t XmlStream::EventOffset() const {
-  return static_cast<std::uint64_t>(XML_GetCurrentByteIndex(static_cast<XML_Parser>(parser_)));
+  if (scanner_) return scanner_->EventOffset();
+  return static_cast<std::uint64_t>(XML_GetCurrentByteIndex(static_cast<XML_Parser>(parser_)) + shift_);
 }
 
 std::uint64_t XmlStream::EventLength() const {
+  if (scanner_) return scanner_->EventLength();
   return static_cast<std::uint64_t>(XML_GetCurrentByteCount(static_cast<XML_Parser>(parser_)));
 }
 
 void XmlStream::Feed(const char* data, std::size_t size, bool last) {
+  if (!scanner_) return FeedExpat(data, size, last);
+  bool scanning = true;
+  try {
+    scanning = scanner_->Feed(data, size, last);
+  } catch (const Error& error) {
+    throw Error(error.code() == ErrorCode::LimitExceeded ? ErrorCode::LimitExceeded : ErrorCode::NotAWorkbook,
+                where_ + ", byte " + std::to_string(scanner_->EventOffset()) + ": " + error.what());
+  } catch (const std::exception& error) {
+    throw Error(ErrorCode::NotAWorkbook,
+                where_ + ", byte " + std::to_string(scanner_->EventOffset()) + ": " + error.what());
+  }
+  if (!scanning) HandOver(last);
+}
+
+void XmlStream::FeedExpat(const char* data, std::size_t size, bool last) {
   XML_Parser parser = static_cast<XML_Parser>(parser_);
   while (true) {
     int chunk = size > (1u << 30) ? (1 << 30) : static_cast<int>(size);
     bool final = last && static_cast<std::size_t>(chunk) == size;
     XML_Status status = XML_Parse(parser, data, chunk, final ? XML_TRUE : XML_FALSE);
     if (status != XML_STATUS_OK || !failure_.empty()) {
-      std::string offset = std::to_string(XML_GetCurrentByteIndex(parser));
+      std::string offset = std::to_string(XML_GetCurrentByteIndex(parser) + shift_);
       std::string reason = failure_.empty() ? XML_ErrorString(XML_GetErrorCode(parser)) : failure_;
       throw Error(limitFailure_ ? ErrorCode::LimitExceeded : ErrorCode::NotAWorkbook,
                   where_ + ", byte " + offset + ": " + reason);

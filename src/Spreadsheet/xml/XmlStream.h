@@ -1,7 +1,9 @@
-// A streaming XML reader over expat for workbook parts: element names arrive
-// without their namespace prefix, any DOCTYPE or entity declaration is refused
-// (an unknown entity left as text would change the user's data on save), and
-// nesting depth is bounded. Errors name the file, the part and the byte offset.
+// A streaming XML reader for workbook parts: element names arrive without their
+// namespace prefix, any DOCTYPE or entity declaration is refused (an unknown
+// entity left as text would change the user's data on save), and nesting depth
+// is bounded. Errors name the file, the part and the byte offset. The plain XML
+// that workbook writers produce is read by a fast scanner; from the first
+// construct outside it on, expat reads the rest.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,8 @@
 #include <string_view>
 
 namespace zentora::spreadsheet::xml {
+
+class PlainScanner;
 
 // Receives parse events; `attributes` is expat's null-terminated name/value array (names keep prefixes).
 class XmlHandler {
@@ -41,20 +45,28 @@ class XmlStream {
   std::uint64_t EventOffset() const;
   // Length in bytes of the event being handled (the whole start tag, end tag or text run).
   std::uint64_t EventLength() const;
-  // Stops the parse from inside a handler with an error message that Feed throws.
-  void Fail(const std::string& reason);
 
   std::string_view where() const { return where_; }
 
  private:
   struct Callbacks;
+  // Stops expat's parse from inside a callback with an error message that Feed throws.
+  void Fail(const std::string& reason);
+  void HandOver(bool last);
+  void FeedExpat(const char* data, std::size_t size, bool last);
+
   std::string where_;
   XmlHandler& handler_;
   std::uint32_t maxDepth_;
   std::uint32_t depth_ = 0;
   std::string failure_;
   bool limitFailure_ = false;
-  void* parser_;
+  std::unique_ptr<PlainScanner> scanner_;  // until it hands over
+  void* parser_ = nullptr;                 // expat, from the handover on
+  // expat starts on tags that reopen the elements open at the handover: events inside them are not reported,
+  // and its byte offsets are shifted back to the document's.
+  std::uint64_t replayed_ = 0;
+  std::int64_t shift_ = 0;
 };
 
 // Parses a whole small part, throwing as Feed does; used to vet parts before a DOM library reads them.
