@@ -279,15 +279,20 @@ std::vector<std::vector<std::string>> FieldRows(const Invocation& call, Location
       columns.emplace_back(location.DataList.At(index), "$" + location.DataList.At(index));
     }
   }
+  // Each column's fixed field, or the data field's name, found once rather than for every item.
+  std::vector<std::pair<const FixedField*, std::string>> fields;
   std::vector<std::vector<std::string>> rows(1);
-  for (const auto& column : columns) rows[0].push_back(column.first);
+  for (const auto& column : columns) {
+    rows[0].push_back(column.first);
+    fields.emplace_back(FixedFieldNamed(column.second), DataFieldName(column.second));
+  }
+  rows.reserve(positions.size() + 1);
   for (const std::int32_t position : positions) {
     const auto item = location.Item(position);
     std::vector<std::string> row;
-    for (const auto& column : columns) {
-      const FixedField* fixed = FixedFieldNamed(column.second);
-      row.push_back(fixed != nullptr ? fixed->get(*item) : item->Item_DataText(DataFieldName(column.second)));
-    }
+    row.reserve(fields.size());
+    for (const auto& [fixed, name] : fields)
+      row.push_back(fixed != nullptr ? fixed->get(*item) : item->Item_DataText(name));
     rows.push_back(std::move(row));
   }
   return rows;
@@ -315,7 +320,7 @@ void ListItems(const Invocation& call, std::ostream& out, Store& store) {
     return;
   }
   for (auto& row : rows) {
-    for (std::string& cell : row) cell = TableCell(cell);
+    for (std::string& cell : row) MakeTableCell(cell);
   }
   WriteTable(out, rows, call.Has("--wide") ? 0 : call.width);
 }

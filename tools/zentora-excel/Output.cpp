@@ -83,19 +83,27 @@ void WriteJsonObjects(std::ostream& out, const std::vector<std::vector<std::stri
 }
 
 std::string TableCell(std::string_view text) {
-  std::string cell;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    if (text[i] == '\n' || text[i] == '\r') {
+  std::string cell(text);
+  MakeTableCell(cell);
+  return cell;
+}
+
+void MakeTableCell(std::string& text) {
+  const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+  const auto first = std::find_if(text.begin(), text.end(), isControl);
+  if (first == text.end()) return;  // the common case: the text stands as it is, uncopied
+  std::string cell(text.begin(), first);
+  for (auto at = first; at != text.end(); ++at) {
+    if (*at == '\r' && at + 1 != text.end() && at[1] == '\n') continue;
+    if (*at == '\n' || *at == '\r') {
       cell += "⏎";
-    } else if (byte < 0x20 || byte == 0x7F) {
+    } else if (isControl(*at)) {
       cell += "·";
     } else {
-      cell += text[i];
+      cell += *at;
     }
   }
-  return cell;
+  text = std::move(cell);
 }
 
 void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows, std::size_t width) {

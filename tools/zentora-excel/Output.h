@@ -20,6 +20,8 @@ void WriteJsonObjects(std::ostream& out, const std::vector<std::vector<std::stri
 
 // One line of a table cell: line breaks shown as "⏎", other control characters as "·".
 std::string TableCell(std::string_view text);
+// TableCell in place; a text without control characters is left untouched.
+void MakeTableCell(std::string& text);
 
 // The width tables are fitted to when the output is not a terminal.
 inline constexpr std::size_t kDefaultWidth = 100;
