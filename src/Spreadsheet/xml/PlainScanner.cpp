@@ -127,20 +127,21 @@ bool PlainScanner::Feed(const char* data, std::size_t size, bool last) {
       carry_.append(data + taken, step);
       taken += step;
       const std::size_t consumed = Scan(carry_.data(), carry_.data() + carry_.size(), last && taken == size);
+      offset_ += consumed;
       if (handedOver_ || (consumed == 0 && carry_.size() > kMaxCarry)) {
-        offset_ += consumed;
         HandOver(std::string_view(carry_).substr(consumed));
         pending_.append(data + taken, size - taken);
         return false;
       }
-      if (consumed > 0) {
-        // The cut token that began the carry ends in bytes of this chunk (it could not end before), so the
-        // rest of the carry came from this chunk: scan on from there in place.
-        from = taken - (carry_.size() - consumed);
-        offset_ += consumed;
+      const std::size_t remaining = carry_.size() - consumed;
+      if (remaining <= taken) {
+        // What is left of the carry came from this chunk: scan on from there in place.
+        from = taken - remaining;
         carry_.clear();
         break;
       }
+      // Text before a cut-off "]]" can be taken while the brackets stay: keep them and take more bytes.
+      carry_.erase(0, consumed);
       if (taken == size) return true;
     }
   }
