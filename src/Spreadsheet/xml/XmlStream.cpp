@@ -114,7 +114,10 @@ void XmlStream::HandOver(bool last) {
 }
 
 void XmlStream::Fail(const std::string& reason) {
-  if (failure_.empty()) failure_ = reason.empty() ? "rejected" : reason;
+  if (failure_.empty()) {
+    failure_ = reason.empty() ? "rejected" : reason;
+    failureOffset_ = static_cast<std::int64_t>(EventOffset());
+  }
   XML_StopParser(static_cast<XML_Parser>(parser_), XML_FALSE);
 }
 
@@ -130,9 +133,8 @@ std::uint64_t XmlStream::EventLength() const {
 
 void XmlStream::Feed(const char* data, std::size_t size, bool last) {
   if (!scanner_) return FeedExpat(data, size, last);
-  bool scanning = true;
   try {
-    scanning = scanner_->Feed(data, size, last);
+    if (scanner_->Feed(data, size, last)) return;
   } catch (const Error& error) {
     throw Error(error.code() == ErrorCode::LimitExceeded ? ErrorCode::LimitExceeded : ErrorCode::NotAWorkbook,
                 where_ + ", byte " + std::to_string(scanner_->EventOffset()) + ": " + error.what());
@@ -140,7 +142,7 @@ void XmlStream::Feed(const char* data, std::size_t size, bool last) {
     throw Error(ErrorCode::NotAWorkbook,
                 where_ + ", byte " + std::to_string(scanner_->EventOffset()) + ": " + error.what());
   }
-  if (!scanning) HandOver(last);
+  HandOver(last);
 }
 
 void XmlStream::FeedExpat(const char* data, std::size_t size, bool last) {
@@ -150,7 +152,9 @@ void XmlStream::FeedExpat(const char* data, std::size_t size, bool last) {
     bool final = last && static_cast<std::size_t>(chunk) == size;
     XML_Status status = XML_Parse(parser, data, chunk, final ? XML_TRUE : XML_FALSE);
     if (status != XML_STATUS_OK || !failure_.empty()) {
-      std::string offset = std::to_string(XML_GetCurrentByteIndex(parser) + shift_);
+      // A refusal from a callback is placed at the start of its event, as the scanner places it.
+      std::string offset =
+          std::to_string(failure_.empty() ? XML_GetCurrentByteIndex(parser) + shift_ : failureOffset_);
       std::string reason = failure_.empty() ? XML_ErrorString(XML_GetErrorCode(parser)) : failure_;
       throw Error(limitFailure_ ? ErrorCode::LimitExceeded : ErrorCode::NotAWorkbook,
                   where_ + ", byte " + offset + ": " + reason);

@@ -60,6 +60,7 @@ class XmlStream {
   std::uint32_t maxDepth_;
   std::uint32_t depth_ = 0;
   std::string failure_;
+  std::int64_t failureOffset_ = 0;  // where the event that failed starts
   bool limitFailure_ = false;
   std::unique_ptr<PlainScanner> scanner_;  // until it hands over
   void* parser_ = nullptr;                 // expat, from the handover on

@@ -107,6 +107,34 @@ TEST(XmlStream, ReadsPlainDocumentsWithoutExpatInAnyChunks) {
   }
 }
 
+// A handler's error stops the read with the byte offset of its event, a limit as a limit and anything else
+// as a malformed workbook, whether the scanner or expat reads the part.
+TEST(XmlStream, ReportsHandlerErrorsAtTheirEventWhoeverReads) {
+  struct Refuse : xml::XmlHandler {
+    ErrorCode code;
+    explicit Refuse(ErrorCode refused) : code(refused) {}
+    void StartElement(std::string_view name, const char**) override {
+      if (name == "b") throw Error(code, "refused");
+    }
+    void EndElement(std::string_view) override {}
+    void Characters(std::string_view) override {}
+  };
+  for (const std::string_view document : {"<r><a/><b></b></r>", "<r><!----><b></b></r>"}) {
+    for (const auto& [code, reported] : {std::pair{ErrorCode::LimitExceeded, ErrorCode::LimitExceeded},
+                                         std::pair{ErrorCode::InvalidArgument, ErrorCode::NotAWorkbook}}) {
+      Refuse refuse(code);
+      xml::XmlStream stream("part", refuse);
+      try {
+        stream.Feed(document.data(), document.size(), true);
+        ADD_FAILURE() << document;
+      } catch (const Error& error) {
+        EXPECT_EQ(error.code(), reported) << document;
+        EXPECT_STREQ(error.what(), (document[4] == '!' ? "part, byte 10: refused" : "part, byte 7: refused"));
+      }
+    }
+  }
+}
+
 TEST(XmlStream, ReadsTokensLongerThanAMebibyteInChunksAsExpatDoes) {
   for (const std::string& document :
        {"<r a='" + std::string(3u << 20, 'x') + "'/>", std::string(3u << 20, ' ') + "<r/>"}) {
