@@ -40,7 +40,7 @@ class PooledMemory {
       return chunk;
     }
     void do_deallocate(void* chunk, std::size_t bytes, std::size_t alignment) override {
-      ::operator delete(chunk, bytes, Alignment(bytes, alignment));
+      ::operator delete(chunk, Alignment(bytes, alignment));
     }
     bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
       return this == &other;
