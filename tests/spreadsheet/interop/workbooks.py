@@ -1,8 +1,8 @@
 # Third-party workbooks for the interop test, and the checks of what the engine made of them.
 #
-#     workbooks.py make FOLDER
-#         writes openpyxl.xlsx, xlsxwriter.xlsx and records.xlsx; and with LibreOffice records-resaved.xlsx
-#         (the records resaved) and from-csv.xlsx
+#     workbooks.py make FOLDER [--without-libreoffice]
+#         writes openpyxl.xlsx, xlsxwriter.xlsx and records.xlsx; and unless told otherwise, with LibreOffice,
+#         records-resaved.xlsx (the records resaved) and from-csv.xlsx
 #     workbooks.py check FOLDER
 #         reads the engine's deleted-records*.xlsx (record row 5, id4, deleted) with openpyxl, lets
 #         LibreOffice recalculate and convert them, new.xlsx and from-csv-resaved.xlsx to CSV,
@@ -33,7 +33,9 @@ def libreoffice(folder, target, files, outdir, options=()):
                 ' xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">'
                 '<item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="OOXMLRecalcMode" '
                 'oor:op="fuse"><value>0</value></prop></item></oor:items>\n')
-    subprocess.run(["soffice", "--headless", f"-env:UserInstallation=file://{folder}/profile", *options, "--convert-to",
+    # The profile must be named by an absolute URL: a relative one leaves LibreOffice waiting until the timeout.
+    profile = os.path.abspath(os.path.join(folder, "profile"))
+    subprocess.run(["soffice", "--headless", f"-env:UserInstallation=file://{profile}", *options, "--convert-to",
                     target, "--outdir", outdir, *files], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                    timeout=300)
 
@@ -90,10 +92,12 @@ def make_records(path):
     book.save(path)
 
 
-def make(folder):
+def make(folder, with_libreoffice=True):
     make_openpyxl(os.path.join(folder, "openpyxl.xlsx"))
     make_xlsxwriter(os.path.join(folder, "xlsxwriter.xlsx"))
     make_records(os.path.join(folder, "records.xlsx"))
+    if not with_libreoffice:
+        return
     sources = os.path.join(folder, "for-libreoffice")
     os.makedirs(sources)
     make_records(os.path.join(sources, "records-resaved.xlsx"))
@@ -152,4 +156,6 @@ def check(folder):
 
 
 if __name__ == "__main__":
-    sys.exit(make(sys.argv[2]) if sys.argv[1] == "make" else check(sys.argv[2]))
+    if sys.argv[1] == "make":
+        sys.exit(make(sys.argv[2], "--without-libreoffice" not in sys.argv[3:]))
+    sys.exit(check(sys.argv[2]))
