@@ -28,7 +28,10 @@ TEST(Output, JsonEscapesEveryControlCharacterTableCellsStayOnOneLineAndTablesNar
       {{{"Ort", "PLZ", "Straße"}, {"Köln", "50667", "Domkloster"}}, 5, "…  ……\n-  -…\n…  ……\n"}};
   for (const auto& [rows, width, table] : tables) {
     std::ostringstream out;
-    WriteTable(out, rows, width);
+    WriteTable(
+        out,
+        {rows.size(), rows[0].size(), [&](std::size_t row, std::size_t column) { return rows[row][column]; }},
+        width);
     EXPECT_EQ(out.str(), table) << width;
   }
 }

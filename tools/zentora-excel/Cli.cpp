@@ -258,10 +258,11 @@ std::vector<std::int32_t> ListedPositions(const Invocation& call, Location& loca
   return positions;
 }
 
-// The rows `list` prints, headings first: the fields named by --columns, or ID, TYPE, TEXT and the
-// data fields; one row per item of `positions`.
-std::vector<std::vector<std::string>> FieldRows(const Invocation& call, Location& location,
-                                                const std::vector<std::int32_t>& positions) {
+// The table `list` prints, headings first: the fields named by --columns, or ID, TYPE, TEXT and the
+// data fields; one row per item of `positions`. Fixed fields are read through each item once, here;
+// data fields are read from their column when the table is written, so that the table is not held.
+TableCells FieldTable(const Invocation& call, Location& location,
+                      const std::vector<std::int32_t>& positions) {
   // (heading printed, field) pairs.
   std::vector<std::pair<std::string, std::string>> columns = {
       {"ID", "id"}, {"TYPE", "type"}, {"TEXT", "text"}};
@@ -279,50 +280,65 @@ std::vector<std::vector<std::string>> FieldRows(const Invocation& call, Location
       columns.emplace_back(location.DataList.At(index), "$" + location.DataList.At(index));
     }
   }
-  // Each column's fixed field, or the data field's name, found once rather than for every item.
-  std::vector<std::pair<const FixedField*, std::string>> fields;
-  std::vector<std::vector<std::string>> rows(1);
-  for (const auto& column : columns) {
-    rows[0].push_back(column.first);
-    fields.emplace_back(FixedFieldNamed(column.second), DataFieldName(column.second));
+  struct Column {
+    std::string heading;
+    const FixedField* fixed;   // a fixed field, read through the item
+    std::size_t slot = 0;      // its place among a row's fixed values
+    std::int32_t sheetColumn;  // else the data field's column, 0 when it has none
+  };
+  auto table = std::make_shared<std::vector<Column>>();
+  std::size_t fixedCount = 0;
+  for (const auto& [heading, field] : columns) {
+    const FixedField* fixed = FixedFieldNamed(field);
+    table->push_back({heading, fixed, fixed != nullptr ? fixedCount++ : 0,
+                      fixed != nullptr ? 0 : location.GetField("$" + DataFieldName(field))});
   }
-  rows.reserve(positions.size() + 1);
-  for (const std::int32_t position : positions) {
-    const auto item = location.Item(position);
-    std::vector<std::string> row;
-    row.reserve(fields.size());
-    for (const auto& [fixed, name] : fields)
-      row.push_back(fixed != nullptr ? fixed->get(*item) : item->Item_DataText(name));
-    rows.push_back(std::move(row));
+  auto fixedValues = std::make_shared<std::vector<std::string>>();
+  if (fixedCount > 0) {
+    fixedValues->reserve(positions.size() * fixedCount);
+    for (const std::int32_t position : positions) {
+      const auto item = location.Item(position);
+      for (const Column& column : *table) {
+        if (column.fixed != nullptr) fixedValues->push_back(column.fixed->get(*item));
+      }
+    }
   }
-  return rows;
+  excel::ExcelWorksheet& sheet = location.ItemSheet();
+  return {positions.size() + 1, table->size(),
+          [table, fixedValues, fixedCount, &sheet, &positions](std::size_t row, std::size_t index) {
+            const Column& column = (*table)[index];
+            if (row == 0) return column.heading;
+            if (column.fixed != nullptr) return (*fixedValues)[(row - 1) * fixedCount + column.slot];
+            if (column.sheetColumn == 0) return std::string();
+            return sheet.CellText(positions[row - 1] + 1, column.sheetColumn);
+          }};
 }
 
 void ListItems(const Invocation& call, std::ostream& out, Store& store) {
   Location& location = store.location();
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::int32_t> positions = ListedPositions(call, location);
+  const std::vector<std::int32_t> positions = ListedPositions(call, location);
+  TableCells table;
   if (call.Has("--json") && !call.Has("--columns")) {
     // The sheet's headings and cell texts exactly, whatever field each column is.
     excel::ExcelWorksheet& sheet = location.ItemSheet();
-    positions.insert(positions.begin(), 0);
-    for (const std::int32_t position : positions) {
-      rows.emplace_back();
-      for (std::int32_t column = 1; column <= location.ColumnCount(); ++column) {
-        rows.back().push_back(sheet.CellText(position + 1, column));
-      }
-    }
+    table = {positions.size() + 1, static_cast<std::size_t>(location.ColumnCount()),
+             [&sheet, &positions](std::size_t row, std::size_t column) {
+               return sheet.CellText(row == 0 ? 1 : positions[row - 1] + 1,
+                                     static_cast<std::int32_t>(column) + 1);
+             }};
   } else {
-    rows = FieldRows(call, location, positions);
+    table = FieldTable(call, location, positions);
   }
   if (call.Has("--json")) {
-    WriteJsonObjects(out, rows);
+    WriteJsonObjects(out, table);
     return;
   }
-  for (auto& row : rows) {
-    for (std::string& cell : row) MakeTableCell(cell);
-  }
-  WriteTable(out, rows, call.Has("--wide") ? 0 : call.width);
+  const TableCells cells{table.rows, table.columns, [&table](std::size_t row, std::size_t column) {
+                           std::string cell = table.cell(row, column);
+                           MakeTableCell(cell);
+                           return cell;
+                         }};
+  WriteTable(out, cells, call.Has("--wide") ? 0 : call.width);
 }
 
 void ShowItem(const Invocation& call, std::ostream& out, Store& store) {
@@ -573,7 +589,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } else {
       store.SaveAndClose();
     }
-    out << result.str();
+    out << result.view();
     if (globals.notifications) {
       for (const auto& notification : store.notifications().Notifications()) {
         err << "notification " << notification.code << ' ' << JsonString(notification.text) << '\n';

@@ -69,17 +69,19 @@ std::string JsonString(std::string_view text) {
   return json + "\"";
 }
 
-void WriteJsonObjects(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+void WriteJsonObjects(std::ostream& out, const TableCells& table) {
+  std::vector<std::string> keys;
+  for (std::size_t column = 0; column < table.columns; ++column)
+    keys.push_back(JsonString(table.cell(0, column)));
   out << "[";
-  for (std::size_t index = 1; index < rows.size(); ++index) {
-    out << (index == 1 ? "\n  {" : ",\n  {");
-    for (std::size_t column = 0; column < rows[index].size(); ++column) {
-      out << (column == 0 ? "" : ", ") << JsonString(rows[0][column]) << ": "
-          << JsonString(rows[index][column]);
+  for (std::size_t row = 1; row < table.rows; ++row) {
+    out << (row == 1 ? "\n  {" : ",\n  {");
+    for (std::size_t column = 0; column < table.columns; ++column) {
+      out << (column == 0 ? "" : ", ") << keys[column] << ": " << JsonString(table.cell(row, column));
     }
     out << "}";
   }
-  out << (rows.size() <= 1 ? "]\n" : "\n]\n");
+  out << (table.rows <= 1 ? "]\n" : "\n]\n");
 }
 
 std::string TableCell(std::string_view text) {
@@ -106,12 +108,11 @@ void MakeTableCell(std::string& text) {
   text = std::move(cell);
 }
 
-void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows, std::size_t width) {
-  std::vector<std::size_t> widths;
-  for (const auto& row : rows) {
-    widths.resize(std::max(widths.size(), row.size()));
-    for (std::size_t column = 0; column < row.size(); ++column) {
-      widths[column] = std::max(widths[column], CharacterCount(row[column]));
+void WriteTable(std::ostream& out, const TableCells& table, std::size_t width) {
+  std::vector<std::size_t> widths(table.columns, 0);
+  for (std::size_t row = 0; row < table.rows; ++row) {
+    for (std::size_t column = 0; column < table.columns; ++column) {
+      widths[column] = std::max(widths[column], CharacterCount(table.cell(row, column)));
     }
   }
   const std::size_t separators = widths.empty() ? 0 : 2 * (widths.size() - 1);
@@ -134,24 +135,21 @@ void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
     }
     for (std::size_t& natural : widths) natural = std::min(natural, low);
   }
-  const auto writeRow = [&](const std::vector<std::string>& row) {
-    std::string line;
-    for (std::size_t column = 0; column < row.size(); ++column) {
+  std::string line;
+  const auto writeRow = [&](const std::function<std::string(std::size_t)>& cellOf) {
+    line.clear();
+    for (std::size_t column = 0; column < widths.size(); ++column) {
       if (column > 0) line += "  ";
-      const std::string cell = Cut(row[column], widths[column]);
+      const std::string cell = Cut(cellOf(column), widths[column]);
       line += cell;
-      if (column + 1 < row.size()) line.append(widths[column] - CharacterCount(cell), ' ');
+      if (column + 1 < widths.size()) line.append(widths[column] - CharacterCount(cell), ' ');
     }
     line.erase(line.find_last_not_of(' ') + 1);
     out << (width == 0 ? line : Cut(line, width)) << '\n';
   };
-  for (std::size_t index = 0; index < rows.size(); ++index) {
-    writeRow(rows[index]);
-    if (index == 0) {
-      std::vector<std::string> rule;
-      for (const std::size_t columnWidth : widths) rule.emplace_back(columnWidth, '-');
-      writeRow(rule);
-    }
+  for (std::size_t row = 0; row < table.rows; ++row) {
+    writeRow([&](std::size_t column) { return table.cell(row, column); });
+    if (row == 0) writeRow([&](std::size_t column) { return std::string(widths[column], '-'); });
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -14,9 +15,18 @@ namespace zentora::cli {
 // escaped, all other bytes (UTF-8 included) as they are.
 std::string JsonString(std::string_view text);
 
+// A table handed over a cell at a time: cell(row, column) for rows 0..rows-1, row 0 the headings,
+// and columns 0..columns-1. The writers below ask for each cell when they need it (a table twice:
+// once for the column widths, once to write), so that no table is held in memory.
+struct TableCells {
+  std::size_t rows = 0;
+  std::size_t columns = 0;
+  std::function<std::string(std::size_t row, std::size_t column)> cell;
+};
+
 // Writes the rows after the first as a JSON array of objects, one per line, whose keys are the
 // first row's texts in order; "[]" when there is only the first row.
-void WriteJsonObjects(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
+void WriteJsonObjects(std::ostream& out, const TableCells& table);
 
 // One line of a table cell: line breaks shown as "⏎", other control characters as "·".
 std::string TableCell(std::string_view text);
@@ -33,6 +43,6 @@ std::size_t OutputWidth();
 // characters, separated by two spaces, with a rule under the headings. With a `width` other than 0,
 // the widest columns are narrowed until a line fits in `width` characters, their longer cells cut
 // with "…"; when even one character per column does not fit, each line is cut at `width`.
-void WriteTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows, std::size_t width = 0);
+void WriteTable(std::ostream& out, const TableCells& table, std::size_t width = 0);
 
 }  // namespace zentora::cli
