@@ -291,7 +291,7 @@ TableCells FieldTable(const Invocation& call, Location& location,
   for (const auto& [heading, field] : columns) {
     const FixedField* fixed = FixedFieldNamed(field);
     table->push_back({heading, fixed, fixed != nullptr ? fixedCount++ : 0,
-                      fixed != nullptr ? 0 : location.GetField("$" + DataFieldName(field))});
+                      fixed != nullptr ? 0 : ColumnOfField(location, field)});
   }
   auto fixedValues = std::make_shared<std::vector<std::string>>();
   if (fixedCount > 0) {
