@@ -16,6 +16,11 @@ class RecordedWorksheet : public ExcelWorksheet {
     record_->Check("CellText");
     return sheet_->CellText(row, column);
   }
+  void RowTexts(std::int32_t row, std::int32_t firstColumn, std::int32_t lastColumn,
+                std::vector<std::string>& texts) override {
+    record_->Check("RowTexts");
+    sheet_->RowTexts(row, firstColumn, lastColumn, texts);
+  }
   void SetCellText(std::int32_t row, std::int32_t column, std::string_view text) override {
     record_->Enter("SetCellText",
                    std::to_string(row) + "," + std::to_string(column) + " " + std::string(text));

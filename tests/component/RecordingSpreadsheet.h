@@ -17,8 +17,8 @@ namespace zentora::excel::testing {
 
 // What the recorded applications of one test share.
 struct SpreadsheetRecord {
-  // Operation names ("SaveAs", "Close", "Quit", "CellText", "SetCellText", "ClearContents", "DeleteRows")
-  // that throw Error(Spreadsheet) instead of passing through.
+  // Operation names ("SaveAs", "Close", "Quit", "CellText", "RowTexts", "SetCellText",
+  // "ClearContents", "DeleteRows") that throw Error(Spreadsheet) instead of passing through.
   std::set<std::string> failing;
   // One line per call that changes something: the operation and its arguments ("SaveAs /tmp/a.xlsx 1").
   std::vector<std::string> calls;

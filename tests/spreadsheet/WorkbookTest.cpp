@@ -120,10 +120,12 @@ constexpr StoredCell kStoredCells[] = {
     {R"(<c s="7"><v>46361</v></c>)", "05.12.2026"},
 };
 
-TEST(CellTextReading, EveryKindOfStoredValue) {
+TEST(CellTextReading, EveryKindOfStoredValueByCellAndByRow) {
   std::string rows;
   for (std::size_t i = 0; i < std::size(kStoredCells); ++i)
     rows += "<row r=\"" + std::to_string(i + 1) + "\">" + kStoredCells[i].xml + "</row>";
+  // A row with gaps, read whole, from its middle and past its end.
+  rows += R"(<row r="40"><c r="B40" t="s"><v>0</v></c><c r="E40"><v>7</v></c></row>)";
   auto workbook = OpenParts(WorkbookParts(
       rows,
       R"(<si><t>plain</t></si><si><r><rPr><b/></rPr><t>bold </t></r><r><t xml:space="preserve">and more</t></r></si>)"
@@ -134,9 +136,28 @@ TEST(CellTextReading, EveryKindOfStoredValue) {
       R"(<numFmts><numFmt numFmtId="164" formatCode="yyyy\-mm\-dd"/><numFmt numFmtId="165" formatCode="[h]:mm"/>)"
       R"(<numFmt numFmtId="166" formatCode="&quot;day&quot; 0.00;[Red]0.00"/>)"
       R"(<numFmt numFmtId="167" formatCode="&quot;on &quot;dd.mm.yyyy"/></numFmts>)"));
-  for (std::size_t i = 0; i < std::size(kStoredCells); ++i)
-    EXPECT_EQ(workbook->FirstSheet().CellText(static_cast<std::uint32_t>(i + 1), 1), kStoredCells[i].text)
-        << kStoredCells[i].xml;
+  const Worksheet& sheet = workbook->FirstSheet();
+  std::vector<std::string> texts = {"left over", "from", "before"};
+  for (std::size_t i = 0; i < std::size(kStoredCells); ++i) {
+    const auto row = static_cast<std::uint32_t>(i + 1);
+    EXPECT_EQ(sheet.CellText(row, 1), kStoredCells[i].text) << kStoredCells[i].xml;
+    sheet.RowTexts(row, 1, 2, texts);
+    EXPECT_EQ(texts, (std::vector<std::string>{kStoredCells[i].text, ""})) << kStoredCells[i].xml;
+  }
+  const std::pair<std::uint32_t, std::uint32_t> ranges[] = {{1, 6}, {3, 5}, {5, 5}, {6, 6}, {2, 1}};
+  const std::vector<std::string> expected[] = {
+      {"", "plain", "", "", "7", ""}, {"", "", "7"}, {"7"}, {""}, {}};
+  for (std::size_t i = 0; i < std::size(ranges); ++i) {
+    sheet.RowTexts(40, ranges[i].first, ranges[i].second, texts);
+    EXPECT_EQ(texts, expected[i]) << ranges[i].first << ".." << ranges[i].second;
+    for (std::uint32_t column = ranges[i].first; column <= ranges[i].second; ++column)
+      EXPECT_EQ(sheet.CellText(40, column), expected[i][column - ranges[i].first]) << column;
+  }
+  sheet.RowTexts(41, 1, 3, texts);
+  EXPECT_EQ(texts, (std::vector<std::string>{"", "", ""}));
+  ExpectError(ErrorCode::OutOfRange, "cell (1, 0)", [&] { sheet.RowTexts(1, 0, 2, texts); });
+  ExpectError(ErrorCode::OutOfRange, "cell (1, 16385)",
+              [&] { sheet.RowTexts(1, 1, kMaxColumns + 1, texts); });
 }
 
 TEST(CellTextReading, PrefixedElementsAreReadAndWrittenWithTheirPrefixAndDatesCountFrom1904WhenAsked) {

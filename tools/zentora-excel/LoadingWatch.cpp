@@ -22,6 +22,10 @@ class WatchedWorksheet : public ExcelWorksheet {
   std::string CellText(std::int32_t row, std::int32_t column) override {
     return inner_->CellText(row, column);
   }
+  void RowTexts(std::int32_t row, std::int32_t firstColumn, std::int32_t lastColumn,
+                std::vector<std::string>& texts) override {
+    inner_->RowTexts(row, firstColumn, lastColumn, texts);
+  }
   void SetCellText(std::int32_t row, std::int32_t column, std::string_view text) override {
     inner_->SetCellText(row, column, text);
     if (!state_->watching) return;

@@ -44,12 +44,29 @@ std::uint32_t Worksheet::AppendText(std::string_view text) {
   return offset;
 }
 
+void Worksheet::CheckCell(std::uint32_t row, std::uint32_t column) const {
+  if (row == 0 || row > kMaxRows || column == 0 || column > kMaxColumns) {
+    throw Error(ErrorCode::OutOfRange, context_.where + ": cell (" + std::to_string(row) + ", " +
+                                           std::to_string(column) + ") is outside the sheet");
+  }
+}
+
 const Worksheet::Row* Worksheet::FindRow(std::uint32_t row) const {
   if (row >= 1 && row <= rows_.size() && rows_[row - 1].number == row) return &rows_[row - 1];
   auto found =
       std::lower_bound(rows_.begin(), rows_.end(), row,
                        [](const Row& candidate, std::uint32_t number) { return candidate.number < number; });
   return found != rows_.end() && found->number == row ? &*found : nullptr;
+}
+
+template <typename Cells>
+auto Worksheet::FirstCellFrom(Cells& cells, std::uint32_t column) {
+  // Straight at its index when the row holds every column before it, else by binary search.
+  if (column >= 1 && column <= cells.size() && cells[column - 1].column == column) {
+    return cells.begin() + (column - 1);
+  }
+  return std::lower_bound(cells.begin(), cells.end(), column,
+                          [](const Cell& cell, std::uint32_t wanted) { return cell.column < wanted; });
 }
 
 Worksheet::Row& Worksheet::RowForWrite(std::uint32_t row) {
@@ -78,16 +95,10 @@ std::uint32_t Worksheet::DefaultStyle(const Row* row, std::uint32_t column) cons
 }
 
 Worksheet::Cell& Worksheet::CellForWrite(std::uint32_t row, std::uint32_t column) {
-  if (row == 0 || row > kMaxRows || column == 0 || column > kMaxColumns) {
-    throw Error(ErrorCode::OutOfRange, context_.where + ": cell (" + std::to_string(row) + ", " +
-                                           std::to_string(column) + ") is outside the sheet");
-  }
+  CheckCell(row, column);
   Row& target = RowForWrite(row);
   std::pmr::vector<Cell>& cells = target.cells;
-  if (column <= cells.size() && cells[column - 1].column == column) return cells[column - 1];
-  auto position =
-      std::lower_bound(cells.begin(), cells.end(), column,
-                       [](const Cell& cell, std::uint32_t wanted) { return cell.column < wanted; });
+  auto position = FirstCellFrom(cells, column);
   if (position != cells.end() && position->column == column) return *position;
   Cell created{};
   created.column = static_cast<std::uint16_t>(column);
@@ -103,53 +114,71 @@ void Worksheet::ForgetValue(Cell& cell) {
 }
 
 std::string Worksheet::CellText(std::uint32_t row, std::uint32_t column) const {
-  if (row == 0 || row > kMaxRows || column == 0 || column > kMaxColumns) {
-    throw Error(ErrorCode::OutOfRange, context_.where + ": cell (" + std::to_string(row) + ", " +
-                                           std::to_string(column) + ") is outside the sheet");
+  CheckCell(row, column);
+  std::string text;
+  if (const Row* found = FindRow(row)) {
+    auto cell = FirstCellFrom(found->cells, column);
+    if (cell != found->cells.end() && cell->column == column) AssignText(*cell, text);
   }
+  return text;
+}
+
+void Worksheet::RowTexts(std::uint32_t row, std::uint32_t firstColumn, std::uint32_t lastColumn,
+                         std::vector<std::string>& texts) const {
+  CheckCell(row, firstColumn);
+  if (lastColumn >= firstColumn) CheckCell(row, lastColumn);
+  texts.resize(lastColumn >= firstColumn ? lastColumn - firstColumn + 1 : 0);
+  for (std::string& text : texts) text.clear();
   const Row* found = FindRow(row);
-  if (found == nullptr) return {};
-  const std::pmr::vector<Cell>& cells = found->cells;
-  const Cell* cell = nullptr;
-  if (column <= cells.size() && cells[column - 1].column == column) {
-    cell = &cells[column - 1];
-  } else {
-    auto position = std::lower_bound(
-        cells.begin(), cells.end(), column,
-        [](const Cell& candidate, std::uint32_t wanted) { return candidate.column < wanted; });
-    if (position == cells.end() || position->column != column) return {};
-    cell = &*position;
+  if (found == nullptr) return;
+  for (auto cell = FirstCellFrom(found->cells, firstColumn);
+       cell != found->cells.end() && cell->column <= lastColumn; ++cell) {
+    AssignText(*cell, texts[cell->column - firstColumn]);
   }
-  switch (cell->kind) {
+}
+
+void Worksheet::AssignText(const Cell& cell, std::string& text) const {
+  switch (cell.kind) {
     case Kind::Blank:
-      return {};
+      text.clear();
+      return;
     case Kind::Number:
-      return NumberText(cell->number, context_.styles->KindOf(cell->style), context_.date1904);
+      text = NumberText(cell.number, context_.styles->KindOf(cell.style), context_.date1904);
+      return;
     case Kind::Shared:
-      return std::string(context_.sharedStrings->at(cell->index));
+      text = context_.sharedStrings->at(cell.index);
+      return;
     case Kind::Text:
     case Kind::Error:
-      return std::string(TextAt(cell->text.offset, cell->text.length));
+      text = TextAt(cell.text.offset, cell.text.length);
+      return;
     case Kind::Boolean:
-      return cell->boolean ? "TRUE" : "FALSE";
+      text = cell.boolean ? "TRUE" : "FALSE";
+      return;
     case Kind::Complex:
       break;
   }
-  const CellDetail& detail = details_[cell->index];
+  const CellDetail& detail = details_[cell.index];
   const std::string& type = detail.valueType;
-  if (type == "b") return detail.value == "1" ? "TRUE" : detail.value.empty() ? "" : "FALSE";
+  if (type == "b") {
+    text = detail.value == "1" ? "TRUE" : detail.value.empty() ? "" : "FALSE";
+    return;
+  }
   if (type == "s") {
     std::uint32_t index = 0;
     if (ParseNumber(std::string_view(detail.value), index) && index < context_.sharedStrings->size()) {
-      return std::string(context_.sharedStrings->at(index));
+      text = context_.sharedStrings->at(index);
+    } else {
+      text.clear();
     }
-    return {};
+    return;
   }
   double number = 0;
   if ((type.empty() || type == "n") && ParseDouble(detail.value, number)) {
-    return NumberText(number, context_.styles->KindOf(cell->style), context_.date1904);
+    text = NumberText(number, context_.styles->KindOf(cell.style), context_.date1904);
+    return;
   }
-  return detail.value;
+  text = detail.value;
 }
 
 void Worksheet::SetCellText(std::uint32_t row, std::uint32_t column, std::string_view text) {

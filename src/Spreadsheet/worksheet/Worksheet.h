@@ -68,6 +68,10 @@ class Worksheet {
 
   // The cell's text as the application shows it in an English locale ("" for an empty or absent cell).
   std::string CellText(std::uint32_t row, std::uint32_t column) const;
+  // CellText of columns firstColumn..lastColumn of `row` into `texts`, one per column (none when
+  // lastColumn comes first), reusing the storage of its strings: a row read in one pass.
+  void RowTexts(std::uint32_t row, std::uint32_t firstColumn, std::uint32_t lastColumn,
+                std::vector<std::string>& texts) const;
   // Stores `text` as an inline string, replacing value and formula; the style stays. A cell that
   // already holds exactly this text (and no formula) is left as it is and counts as no change. Throws
   // InvalidArgument for invalid UTF-8 or more than 32,767 UTF-16 units (nothing is written), OutOfRange
@@ -145,7 +149,14 @@ class Worksheet {
     std::string otherAttributes;  // raw, each with a leading space
   };
 
+  // Throws OutOfRange naming the cell when it lies outside the sheet.
+  void CheckCell(std::uint32_t row, std::uint32_t column) const;
   const Row* FindRow(std::uint32_t row) const;
+  // The first of a row's `cells` at or after `column`.
+  template <typename Cells>
+  static auto FirstCellFrom(Cells& cells, std::uint32_t column);
+  // Sets `text` to the cell's text as CellText gives it.
+  void AssignText(const Cell& cell, std::string& text) const;
   Row& RowForWrite(std::uint32_t row);
   Cell& CellForWrite(std::uint32_t row, std::uint32_t column);
   std::uint32_t DefaultStyle(const Row* row, std::uint32_t column) const;

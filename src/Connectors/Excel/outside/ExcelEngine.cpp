@@ -92,6 +92,12 @@ class EngineWorksheet : public ExcelWorksheet {
     std::uint32_t r = CheckedRow(row), c = CheckedColumn(column);
     return Translated([&] { return book_->FirstSheet().CellText(r, c); });
   }
+  void RowTexts(std::int32_t row, std::int32_t firstColumn, std::int32_t lastColumn,
+                std::vector<std::string>& texts) override {
+    const std::uint32_t r = CheckedRow(row), first = CheckedColumn(firstColumn);
+    const std::uint32_t last = lastColumn < firstColumn ? 0 : CheckedColumn(lastColumn);
+    Translated([&] { book_->FirstSheet().RowTexts(r, first, last, texts); });
+  }
   void SetCellText(std::int32_t row, std::int32_t column, std::string_view text) override {
     std::uint32_t r = CheckedRow(row), c = CheckedColumn(column);
     Translated([&] { book_->FirstSheet().SetCellText(r, c, text); });

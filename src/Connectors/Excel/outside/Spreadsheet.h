@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zentora::excel {
 
@@ -30,6 +31,10 @@ class ExcelWorksheet {
   virtual std::int32_t LastRow() = 0;
   // The cell's value as text; "" for an empty or absent cell.
   virtual std::string CellText(std::int32_t row, std::int32_t column) = 0;
+  // CellText of columns firstColumn..lastColumn of `row` into `texts`, one per column (none when
+  // lastColumn comes first), reusing the storage of its strings: a row's values in one call.
+  virtual void RowTexts(std::int32_t row, std::int32_t firstColumn, std::int32_t lastColumn,
+                        std::vector<std::string>& texts) = 0;
   // Stores `text` in the cell as text, replacing any value or formula.
   virtual void SetCellText(std::int32_t row, std::int32_t column, std::string_view text) = 0;
   // Sets the number format of the cells in rows firstRow..lastRow and columns firstColumn..lastColumn
