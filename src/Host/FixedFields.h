@@ -13,10 +13,13 @@
 namespace zentora::host {
 
 // A fixed field and the item members behind it; `set` is nullptr for a field the item only reports.
+// `get` of a field that `isCellText` returns the text of the field's column in the item's row as it
+// stands (empty without a column), so a host listing many items may read that column instead.
 struct FixedField {
   std::string_view name;
   std::string (*get)(excel::HostItem& item);
   void (*set)(excel::HostItem& item, const std::string& value);
+  bool isCellText = true;
 };
 
 // Every fixed field: id, type, text, datum, keywords, log, owner, access, evalcount, filesize,

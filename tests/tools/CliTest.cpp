@@ -136,6 +136,11 @@ TEST_F(CommandLine, ListPrintsATableOrJsonOfTheCellsExactly) {
             "]\n");
   EXPECT_EQ(Ok({"list", book, "--columns", "ID", "--where", "$Ort=Köln&type=note;text~ZEILE "}).out,
             "ID\n--\nk2\n");
+  // Fixed fields are listed without a column of their own, as get reads them.
+  EXPECT_EQ(Ok({"list", book, "--columns", "Ort,owner,evalcount"}).out,
+            "Ort     owner  evalcount\n------  -----  ---------\nKöln           0\nGießen         0\n");
+  EXPECT_EQ(Ok({"list", full, "--columns", "evalall,source,id", "--json"}).out,
+            "[\n  {\"evalall\": \"4\", \"source\": \"web\", \"id\": \"k1\"}\n]\n");
 }
 
 TEST_F(CommandLine, FieldsAreFixedByNameInAnyCaseUnlessWrittenWithDollar) {

@@ -25,13 +25,16 @@ TEST(Output, JsonEscapesEveryControlCharacterTableCellsStayOnOneLineAndTablesNar
       {{{"Ort", "PLZ"}, {"Köln-Deutz", "51063"}},
        0,
        "Ort         PLZ\n----------  -----\nKöln-Deutz  51063\n"},
-      {{{"Ort", "PLZ", "Straße"}, {"Köln", "50667", "Domkloster"}}, 5, "…  ……\n-  -…\n…  ……\n"}};
+      {{{"Ort", "PLZ", "Straße"}, {"Köln", "50667", "Domkloster"}}, 5, "…  ……\n-  -…\n…  ……\n"},
+      // A CR LF pair counts as one character, also where a cut falls on it.
+      {{{"Notiz", "x"}, {"a\r\nb\tc", "ab\r\ncd"}}, 9, "No…  x\n---  ---\na⏎…  ab…\n"},
+      {{{"N", "x"}, {"a\r\nb", "1"}}, 0, "N    x\n---  -\na⏎b  1\n"}};
   for (const auto& [rows, width, table] : tables) {
     std::ostringstream out;
-    WriteTable(
-        out,
-        {rows.size(), rows[0].size(), [&](std::size_t row, std::size_t column) { return rows[row][column]; }},
-        width);
+    WriteTable(out,
+               {rows.size(), rows[0].size(),
+                [&](std::size_t row, std::vector<std::string>& cells) { cells = rows[row]; }},
+               width);
     EXPECT_EQ(out.str(), table) << width;
   }
 }

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -259,10 +261,10 @@ std::vector<std::int32_t> ListedPositions(const Invocation& call, Location& loca
 }
 
 // The table `list` prints, headings first: the fields named by --columns, or ID, TYPE, TEXT and the
-// data fields; one row per item of `positions`. Fixed fields are read through each item once, here;
-// data fields are read from their column when the table is written, so that the table is not held.
-TableCells FieldTable(const Invocation& call, Location& location,
-                      const std::vector<std::int32_t>& positions) {
+// data fields; one row per item of `positions`. Fields kept as cell texts are read from their column
+// when the table is written, so that neither the table nor an item per row is held; the fixed fields
+// an item computes are read through each item once, here.
+TableRows FieldTable(const Invocation& call, Location& location, const std::vector<std::int32_t>& positions) {
   // (heading printed, field) pairs.
   std::vector<std::pair<std::string, std::string>> columns = {
       {"ID", "id"}, {"TYPE", "type"}, {"TEXT", "text"}};
@@ -272,7 +274,7 @@ TableCells FieldTable(const Invocation& call, Location& location,
     while (!rest.empty()) {
       const std::string field = excel::NextTrimmedToken(rest, ",");
       if (field.empty()) throw UsageError("--columns needs field names separated by \",\"");
-      RequireColumn(location, call.operands[0], field, "");
+      if (FixedFieldNamed(field) == nullptr) RequireColumn(location, call.operands[0], field, "");
       columns.emplace_back(field, field);
     }
   } else {
@@ -282,63 +284,83 @@ TableCells FieldTable(const Invocation& call, Location& location,
   }
   struct Column {
     std::string heading;
-    const FixedField* fixed;   // a fixed field, read through the item
-    std::size_t slot = 0;      // its place among a row's fixed values
-    std::int32_t sheetColumn;  // else the data field's column, 0 when it has none
+    const FixedField* computed;  // a fixed field the item computes, else nullptr
+    std::size_t slot = 0;        // its place among a row's computed values
+    std::int32_t sheetColumn;    // else the field's column, 0 when it has none
   };
   auto table = std::make_shared<std::vector<Column>>();
-  std::size_t fixedCount = 0;
+  std::size_t computedCount = 0;
   for (const auto& [heading, field] : columns) {
     const FixedField* fixed = FixedFieldNamed(field);
-    table->push_back({heading, fixed, fixed != nullptr ? fixedCount++ : 0,
-                      fixed != nullptr ? 0 : ColumnOfField(location, field)});
+    if (fixed != nullptr && !fixed->isCellText) {
+      table->push_back({heading, fixed, computedCount++, 0});
+    } else {
+      table->push_back({heading, nullptr, 0, ColumnOfField(location, field)});
+    }
   }
-  auto fixedValues = std::make_shared<std::vector<std::string>>();
-  if (fixedCount > 0) {
-    fixedValues->reserve(positions.size() * fixedCount);
+  auto computedValues = std::make_shared<std::vector<std::string>>();
+  if (computedCount > 0) {
+    computedValues->reserve(positions.size() * computedCount);
     for (const std::int32_t position : positions) {
       const auto item = location.Item(position);
       for (const Column& column : *table) {
-        if (column.fixed != nullptr) fixedValues->push_back(column.fixed->get(*item));
+        if (column.computed != nullptr) computedValues->push_back(column.computed->get(*item));
       }
     }
   }
+  // The sheet columns a row is read from in one call.
+  std::int32_t first = std::numeric_limits<std::int32_t>::max();
+  std::int32_t last = 0;
+  for (const Column& column : *table) {
+    if (column.sheetColumn == 0) continue;
+    first = std::min(first, column.sheetColumn);
+    last = std::max(last, column.sheetColumn);
+  }
   excel::ExcelWorksheet& sheet = location.ItemSheet();
   return {positions.size() + 1, table->size(),
-          [table, fixedValues, fixedCount, &sheet, &positions](std::size_t row, std::size_t index) {
-            const Column& column = (*table)[index];
-            if (row == 0) return column.heading;
-            if (column.fixed != nullptr) return (*fixedValues)[(row - 1) * fixedCount + column.slot];
-            if (column.sheetColumn == 0) return std::string();
-            return sheet.CellText(positions[row - 1] + 1, column.sheetColumn);
+          [table, computedValues, computedCount, &sheet, &positions, first, last,
+           texts = std::vector<std::string>()](std::size_t row, std::vector<std::string>& cells) mutable {
+            cells.resize(table->size());
+            if (row == 0) {
+              for (std::size_t index = 0; index < cells.size(); ++index)
+                cells[index] = (*table)[index].heading;
+              return;
+            }
+            // Item `position` is the row below it: row 1 holds the headings.
+            if (last != 0) sheet.RowTexts(positions[row - 1] + 1, first, last, texts);
+            for (std::size_t index = 0; index < cells.size(); ++index) {
+              const Column& column = (*table)[index];
+              if (column.computed != nullptr) {
+                cells[index] = (*computedValues)[(row - 1) * computedCount + column.slot];
+              } else if (column.sheetColumn == 0) {
+                cells[index].clear();
+              } else {
+                cells[index] = texts[static_cast<std::size_t>(column.sheetColumn - first)];
+              }
+            }
           }};
 }
 
 void ListItems(const Invocation& call, std::ostream& out, Store& store) {
   Location& location = store.location();
   const std::vector<std::int32_t> positions = ListedPositions(call, location);
-  TableCells table;
+  TableRows table;
   if (call.Has("--json") && !call.Has("--columns")) {
     // The sheet's headings and cell texts exactly, whatever field each column is.
     excel::ExcelWorksheet& sheet = location.ItemSheet();
-    table = {positions.size() + 1, static_cast<std::size_t>(location.ColumnCount()),
-             [&sheet, &positions](std::size_t row, std::size_t column) {
-               return sheet.CellText(row == 0 ? 1 : positions[row - 1] + 1,
-                                     static_cast<std::int32_t>(column) + 1);
+    const std::int32_t columns = location.ColumnCount();
+    table = {positions.size() + 1, static_cast<std::size_t>(columns),
+             [&sheet, &positions, columns](std::size_t row, std::vector<std::string>& cells) {
+               sheet.RowTexts(row == 0 ? 1 : positions[row - 1] + 1, 1, columns, cells);
              }};
   } else {
     table = FieldTable(call, location, positions);
   }
   if (call.Has("--json")) {
     WriteJsonObjects(out, table);
-    return;
+  } else {
+    WriteTable(out, table, call.Has("--wide") ? 0 : call.width);
   }
-  const TableCells cells{table.rows, table.columns, [&table](std::size_t row, std::size_t column) {
-                           std::string cell = table.cell(row, column);
-                           MakeTableCell(cell);
-                           return cell;
-                         }};
-  WriteTable(out, cells, call.Has("--wide") ? 0 : call.width);
 }
 
 void ShowItem(const Invocation& call, std::ostream& out, Store& store) {
@@ -555,6 +577,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     RequireBook(book, call.command == "new" || call.command == "import");
 
     // Results are printed once the store closed well: `new` prints no ID whose row was not saved.
+    // `list` only reads, so it prints as it goes and a large store's table is never held.
     std::ostringstream result;
     LoadingWatch watch(startApplication, globals.dryRun);
     Store store(book, watch.Factory(), globals.inUseWait);
@@ -563,7 +586,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       const std::string changes = DescribeLoadingChanges(watch.changes(), book, globals.dryRun);
       if (!changes.empty()) err << prefix << changes << '\n';
     }
-    if (call.command == "list") ListItems(call, result, store);
+    if (call.command == "list") ListItems(call, out, store);
     if (call.command == "show") ShowItem(call, result, store);
     if (call.command == "get") GetField(call, result, store);
     if (call.command == "set") SetField(call, store);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -10,30 +11,102 @@
 namespace zentora::cli {
 namespace {
 
-// Characters of a UTF-8 text: every byte that does not continue a sequence.
-std::size_t CharacterCount(std::string_view text) {
-  return static_cast<std::size_t>(std::count_if(
-      text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+bool ContinuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsLineBreakPair(std::string_view text, std::size_t at) {
+  return text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n';
 }
 
-// `text` when it has at most `characters` characters, else its first `characters` - 1 followed by "…".
-std::string Cut(const std::string& text, std::size_t characters) {
-  if (CharacterCount(text) <= characters) return text;
-  if (characters == 0) return "";
-  std::size_t kept = 0;
-  std::size_t end = 0;
-  for (; end < text.size(); ++end) {
-    if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80 && kept++ == characters - 1) break;
+// The characters `text` shows in a table cell, where a line break or control character shows as
+// one (a CR LF pair too): its bytes that start a character, counted eight at a time, less the pairs.
+std::size_t ShownCharacters(std::string_view text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080U;
+  std::size_t continuing = 0;
+  std::size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, text.data() + at, 8);
+    // Bit 7 of a byte that continues a character is set and its bit 6 is not; the multiplication
+    // sums the eight flags into the top byte.
+    const std::uint64_t flags = (bytes & ~(bytes << 1) & kHighBits) >> 7;
+    continuing += static_cast<std::size_t>((flags * 0x0101010101010101U) >> 56);
   }
-  return text.substr(0, end) + "…";
+  for (; at < text.size(); ++at) continuing += ContinuesCharacter(text[at]) ? 1U : 0U;
+  std::size_t characters = text.size() - continuing;
+  for (auto cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1)) {
+    if (IsLineBreakPair(text, cr)) --characters;
+  }
+  return characters;
+}
+
+// Appends the bytes of `text` before `end` as they show in a table cell: line breaks as "⏎", other
+// control characters as "·".
+void AppendShown(std::string& line, std::string_view text, std::size_t end) {
+  for (std::size_t at = 0; at < end; ++at) {
+    const char c = text[at];
+    if (IsLineBreakPair(text, at)) continue;
+    if (c == '\n' || c == '\r') {
+      line += "⏎";
+    } else if (IsControl(c)) {
+      line += "·";
+    } else {
+      line += c;
+    }
+  }
+}
+
+// Appends `text` as it shows in a table cell, cut to `width` characters: a longer text keeps
+// `width` - 1 and ends in "…". Reads no further than the character after the width. Returns the
+// characters appended.
+std::size_t AppendCell(std::string& line, std::string_view text, std::size_t width) {
+  std::size_t characters = 0;
+  std::size_t lastStart = 0;  // where the last character counted starts
+  std::size_t end = 0;
+  bool plain = true;
+  for (; end < text.size(); ++end) {
+    const char c = text[end];
+    if (ContinuesCharacter(c)) continue;
+    if (IsControl(c)) {
+      plain = false;
+      if (IsLineBreakPair(text, end)) continue;
+    }
+    if (characters == width) break;
+    ++characters;
+    lastStart = end;
+  }
+  if (end == text.size()) {
+    if (plain) {
+      line += text;
+    } else {
+      AppendShown(line, text, end);
+    }
+    return characters;
+  }
+  if (width == 0) return 0;
+  // Cut: the last character counted gives way to "…".
+  if (plain) {
+    line += text.substr(0, lastStart);
+  } else {
+    AppendShown(line, text, lastStart);
+  }
+  line += "…";
+  return characters;
 }
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-  std::string json = "\"";
-  for (const char c : text) {
+namespace {
+
+// Appends `text` as JsonString gives it, copying the runs that need no escape in one piece.
+void AppendJsonString(std::string& json, std::string_view text) {
+  json += '"';
+  std::size_t plainFrom = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
     const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F && c != '"' && c != '\\') continue;
+    json.append(text.substr(plainFrom, at - plainFrom));
+    plainFrom = at + 1;
     switch (c) {
       case '"':
         json += "\\\"";
@@ -56,63 +129,59 @@ std::string JsonString(std::string_view text) {
       case '\f':
         json += "\\f";
         break;
-      default:
-        if (byte < 0x20 || byte == 0x7F) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
-          json += escaped;
-        } else {
-          json += c;
-        }
+      default: {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
+        json += escaped;
+      }
     }
   }
-  return json + "\"";
+  json.append(text.substr(plainFrom));
+  json += '"';
 }
 
-void WriteJsonObjects(std::ostream& out, const TableCells& table) {
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+  std::string json;
+  AppendJsonString(json, text);
+  return json;
+}
+
+void WriteJsonObjects(std::ostream& out, const TableRows& table) {
+  std::vector<std::string> cells;
+  table.row(0, cells);
   std::vector<std::string> keys;
-  for (std::size_t column = 0; column < table.columns; ++column)
-    keys.push_back(JsonString(table.cell(0, column)));
+  for (const std::string& heading : cells) keys.push_back(JsonString(heading) + ": ");
   out << "[";
+  std::string line;
   for (std::size_t row = 1; row < table.rows; ++row) {
-    out << (row == 1 ? "\n  {" : ",\n  {");
-    for (std::size_t column = 0; column < table.columns; ++column) {
-      out << (column == 0 ? "" : ", ") << keys[column] << ": " << JsonString(table.cell(row, column));
+    table.row(row, cells);
+    line = row == 1 ? "\n  {" : ",\n  {";
+    for (std::size_t column = 0; column < keys.size(); ++column) {
+      if (column > 0) line += ", ";
+      line += keys[column];
+      AppendJsonString(line, cells[column]);
     }
-    out << "}";
+    line += '}';
+    out << line;
   }
   out << (table.rows <= 1 ? "]\n" : "\n]\n");
 }
 
 std::string TableCell(std::string_view text) {
-  std::string cell(text);
-  MakeTableCell(cell);
+  std::string cell;
+  AppendCell(cell, text, SIZE_MAX);
   return cell;
 }
 
-void MakeTableCell(std::string& text) {
-  const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
-  const auto first = std::find_if(text.begin(), text.end(), isControl);
-  if (first == text.end()) return;  // the common case: the text stands as it is, uncopied
-  std::string cell(text.begin(), first);
-  for (auto at = first; at != text.end(); ++at) {
-    if (*at == '\r' && at + 1 != text.end() && at[1] == '\n') continue;
-    if (*at == '\n' || *at == '\r') {
-      cell += "⏎";
-    } else if (isControl(*at)) {
-      cell += "·";
-    } else {
-      cell += *at;
-    }
-  }
-  text = std::move(cell);
-}
-
-void WriteTable(std::ostream& out, const TableCells& table, std::size_t width) {
+void WriteTable(std::ostream& out, const TableRows& table, std::size_t width) {
+  std::vector<std::string> cells;
   std::vector<std::size_t> widths(table.columns, 0);
   for (std::size_t row = 0; row < table.rows; ++row) {
-    for (std::size_t column = 0; column < table.columns; ++column) {
-      widths[column] = std::max(widths[column], CharacterCount(table.cell(row, column)));
+    table.row(row, cells);
+    for (std::size_t column = 0; column < widths.size(); ++column) {
+      widths[column] = std::max(widths[column], ShownCharacters(cells[column]));
     }
   }
   const std::size_t separators = widths.empty() ? 0 : 2 * (widths.size() - 1);
@@ -121,6 +190,7 @@ void WriteTable(std::ostream& out, const TableCells& table, std::size_t width) {
     for (const std::size_t natural : widths) total += std::min(natural, cap);
     return total;
   };
+  bool cutLines = false;
   if (width != 0 && lineWidth(SIZE_MAX) > width) {
     // The largest cap on column widths with which a line still fits; at least one character.
     std::size_t low = 1;
@@ -134,22 +204,34 @@ void WriteTable(std::ostream& out, const TableCells& table, std::size_t width) {
       }
     }
     for (std::size_t& natural : widths) natural = std::min(natural, low);
+    cutLines = lineWidth(low) > width;
   }
   std::string line;
-  const auto writeRow = [&](const std::function<std::string(std::size_t)>& cellOf) {
+  std::string cutLine;
+  const auto writeRow = [&] {
     line.clear();
     for (std::size_t column = 0; column < widths.size(); ++column) {
       if (column > 0) line += "  ";
-      const std::string cell = Cut(cellOf(column), widths[column]);
-      line += cell;
-      if (column + 1 < widths.size()) line.append(widths[column] - CharacterCount(cell), ' ');
+      const std::size_t characters = AppendCell(line, cells[column], widths[column]);
+      if (column + 1 < widths.size()) line.append(widths[column] - characters, ' ');
     }
     line.erase(line.find_last_not_of(' ') + 1);
-    out << (width == 0 ? line : Cut(line, width)) << '\n';
+    if (cutLines) {
+      cutLine.clear();
+      AppendCell(cutLine, line, width);
+      line.swap(cutLine);
+    }
+    line += '\n';
+    out << line;
   };
   for (std::size_t row = 0; row < table.rows; ++row) {
-    writeRow([&](std::size_t column) { return table.cell(row, column); });
-    if (row == 0) writeRow([&](std::size_t column) { return std::string(widths[column], '-'); });
+    table.row(row, cells);
+    writeRow();
+    if (row == 0) {
+      for (std::size_t column = 0; column < widths.size(); ++column)
+        cells[column].assign(widths[column], '-');
+      writeRow();
+    }
   }
 }
 

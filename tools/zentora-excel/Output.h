@@ -15,23 +15,22 @@ namespace zentora::cli {
 // escaped, all other bytes (UTF-8 included) as they are.
 std::string JsonString(std::string_view text);
 
-// A table handed over a cell at a time: cell(row, column) for rows 0..rows-1, row 0 the headings,
-// and columns 0..columns-1. The writers below ask for each cell when they need it (a table twice:
-// once for the column widths, once to write), so that no table is held in memory.
-struct TableCells {
+// A table handed over a row at a time: row(index, cells) sets `cells` to the texts of row `index`
+// (0..rows-1, row 0 the headings), one per column. The writers below ask for each row when they
+// need it (a table twice: once for the column widths, once to write), so that no table is held in
+// memory; `cells` keeps its strings from call to call, so a source can reuse their storage.
+struct TableRows {
   std::size_t rows = 0;
   std::size_t columns = 0;
-  std::function<std::string(std::size_t row, std::size_t column)> cell;
+  std::function<void(std::size_t row, std::vector<std::string>& cells)> row;
 };
 
 // Writes the rows after the first as a JSON array of objects, one per line, whose keys are the
 // first row's texts in order; "[]" when there is only the first row.
-void WriteJsonObjects(std::ostream& out, const TableCells& table);
+void WriteJsonObjects(std::ostream& out, const TableRows& table);
 
 // One line of a table cell: line breaks shown as "⏎", other control characters as "·".
 std::string TableCell(std::string_view text);
-// TableCell in place; a text without control characters is left untouched.
-void MakeTableCell(std::string& text);
 
 // The width tables are fitted to when the output is not a terminal.
 inline constexpr std::size_t kDefaultWidth = 100;
@@ -39,10 +38,10 @@ inline constexpr std::size_t kDefaultWidth = 100;
 // The terminal's width in characters when standard output is a terminal, else kDefaultWidth.
 std::size_t OutputWidth();
 
-// Writes `rows` (the first one the headings) as columns padded to their widest cell, counted in
-// characters, separated by two spaces, with a rule under the headings. With a `width` other than 0,
-// the widest columns are narrowed until a line fits in `width` characters, their longer cells cut
-// with "…"; when even one character per column does not fit, each line is cut at `width`.
-void WriteTable(std::ostream& out, const TableCells& table, std::size_t width = 0);
+// Writes `rows` (the first one the headings) as columns of table cells padded to their widest cell,
+// counted in characters, separated by two spaces, with a rule under the headings. With a `width` other than
+// 0, the widest columns are narrowed until a line fits in `width` characters, their longer cells cut with
+// "…"; when even one character per column does not fit, each line is cut at `width`.
+void WriteTable(std::ostream& out, const TableRows& table, std::size_t width = 0);
 
 }  // namespace zentora::cli
