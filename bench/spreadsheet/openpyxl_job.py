@@ -1,7 +1,8 @@
 """The command-line job done with openpyxl, for comparison with zentora-excel.
 set: open the store, index the IDs in column A, give every record cell the text format, change one
-field, save. get: open the store read-only, find the record, print one field.
-Usage: openpyxl_job.py set|get WORKBOOK ID COLUMN [VALUE]
+field, save. get: open the store read-only, find the record, print one field. list: open the store
+read-only and print every record's cells, a line each.
+Usage: openpyxl_job.py set|get|list WORKBOOK ID COLUMN [VALUE]
 Prints "RESULT seconds=S peak_mib=M"."""
 import resource
 import sys
@@ -22,6 +23,11 @@ if command == "set":
             cell.number_format = "@"
     sheet.cell(row=rows[record_id.casefold()], column=column, value=sys.argv[5])
     book.save(path)
+elif command == "list":
+    book = openpyxl.load_workbook(path, read_only=True)
+    for row in book.worksheets[0].iter_rows(values_only=True):
+        sys.stdout.write("  ".join("" if value is None else str(value) for value in row) + "\n")
+    book.close()
 else:
     book = openpyxl.load_workbook(path, read_only=True)
     for row in book.worksheets[0].iter_rows(min_row=2, values_only=True):
