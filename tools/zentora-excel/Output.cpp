@@ -93,10 +93,6 @@ std::size_t AppendCell(std::string& line, std::string_view text, std::size_t wid
   return characters;
 }
 
-}  // namespace
-
-namespace {
-
 // Appends `text` as JsonString gives it, copying the runs that need no escape in one piece.
 void AppendJsonString(std::string& json, std::string_view text) {
   json += '"';
