@@ -207,15 +207,18 @@ TEST(TextFormat, OneTextVariantPerDistinctStyleKeepingTheRestOfTheFormat) {
 
 TEST(TextFormat, NewCellsTakeTheRowStyleFirst) {
   auto workbook =
-      OpenParts(WorkbookParts(R"(<row r="2" s="1" customFormat="1" ht="30" customHeight="1"/>)", "",
-                              R"(<xf numFmtId="0"/><xf numFmtId="0" fontId="1" applyFont="1"/>)"));
+      OpenParts(WorkbookParts(R"(<row r="2" s="1" customFormat="1" ht="30" customHeight="1"/>)"
+                              R"(<row r="3" s="7" customFormat="1"/>)",
+                              "", R"(<xf numFmtId="0"/><xf numFmtId="0" fontId="1" applyFont="1"/>)"));
   Worksheet& sheet = workbook->FirstSheet();
   sheet.SetTextFormat(2, 3);
   sheet.SetCellText(2, 4, "x");
+  sheet.SetCellText(3, 2, "y");  // the row's style does not exist: the cell keeps the default
   const std::string bytes = workbook->SaveToBytes();
   ExpectPieces(Sheet1(bytes),
                {R"(<row r="2" s="1" customFormat="1" ht="30" customHeight="1"><c r="C2" s="2"/>)"
-                R"(<c r="D2" s="1" t="inlineStr">)"});
+                R"(<c r="D2" s="1" t="inlineStr">)",
+                R"(<row r="3" s="7" customFormat="1"><c r="B3" t="inlineStr">)"});
   const std::string rels = ReadPart(bytes, "xl/_rels/workbook.xml.rels");
   EXPECT_EQ(rels.find("/styles\""), rels.rfind("/styles\"")) << "the styles part keeps its one relationship";
 }

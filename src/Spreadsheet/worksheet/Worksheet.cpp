@@ -62,7 +62,7 @@ const Worksheet::Row* Worksheet::FindRow(std::uint32_t row) const {
 template <typename Cells>
 auto Worksheet::FirstCellFrom(Cells& cells, std::uint32_t column) {
   // Straight at its index when the row holds every column before it, else by binary search.
-  if (column >= 1 && column <= cells.size() && cells[column - 1].column == column) {
+  if (column <= cells.size() && cells[column - 1].column == column) {
     return cells.begin() + (column - 1);
   }
   return std::lower_bound(cells.begin(), cells.end(), column,

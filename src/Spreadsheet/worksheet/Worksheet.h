@@ -152,7 +152,7 @@ class Worksheet {
   // Throws OutOfRange naming the cell when it lies outside the sheet.
   void CheckCell(std::uint32_t row, std::uint32_t column) const;
   const Row* FindRow(std::uint32_t row) const;
-  // The first of a row's `cells` at or after `column`.
+  // The first of a row's `cells` at or after `column` (1 or more).
   template <typename Cells>
   static auto FirstCellFrom(Cells& cells, std::uint32_t column);
   // Sets `text` to the cell's text as CellText gives it.
