@@ -126,7 +126,7 @@ std::string Worksheet::CellText(std::uint32_t row, std::uint32_t column) const {
 void Worksheet::RowTexts(std::uint32_t row, std::uint32_t firstColumn, std::uint32_t lastColumn,
                          std::vector<std::string>& texts) const {
   CheckCell(row, firstColumn);
-  if (lastColumn >= firstColumn) CheckCell(row, lastColumn);
+  CheckCell(row, std::max(firstColumn, lastColumn));
   texts.resize(lastColumn >= firstColumn ? lastColumn - firstColumn + 1 : 0);
   for (std::string& text : texts) text.clear();
   const Row* found = FindRow(row);
@@ -140,7 +140,6 @@ void Worksheet::RowTexts(std::uint32_t row, std::uint32_t firstColumn, std::uint
 void Worksheet::AssignText(const Cell& cell, std::string& text) const {
   switch (cell.kind) {
     case Kind::Blank:
-      text.clear();
       return;
     case Kind::Number:
       text = NumberText(cell.number, context_.styles->KindOf(cell.style), context_.date1904);
@@ -168,8 +167,6 @@ void Worksheet::AssignText(const Cell& cell, std::string& text) const {
     std::uint32_t index = 0;
     if (ParseNumber(std::string_view(detail.value), index) && index < context_.sharedStrings->size()) {
       text = context_.sharedStrings->at(index);
-    } else {
-      text.clear();
     }
     return;
   }

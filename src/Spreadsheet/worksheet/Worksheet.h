@@ -155,7 +155,7 @@ class Worksheet {
   // The first of a row's `cells` at or after `column` (1 or more).
   template <typename Cells>
   static auto FirstCellFrom(Cells& cells, std::uint32_t column);
-  // Sets `text` to the cell's text as CellText gives it.
+  // Sets `text`, empty on entry, to the cell's text as CellText gives it.
   void AssignText(const Cell& cell, std::string& text) const;
   Row& RowForWrite(std::uint32_t row);
   Cell& CellForWrite(std::uint32_t row, std::uint32_t column);
