@@ -142,6 +142,7 @@ TEST(WorkbookFile, SavesOnlyAChangeOnlyOverTheVersionItReadAndOnlyWhenWritable) 
   book->FirstSheet().SetTextFormat(1, 1);
   book->FirstSheet().SetCellText(2, 2, "");
   book->SaveAs(path, true);
+  book->SaveAs(folder.File("./book.xlsx"), true);
   EXPECT_EQ(identity(), opened);
   book->FirstSheet().SetCellText(2, 1, "mine");
   book->Save();
@@ -154,6 +155,8 @@ TEST(WorkbookFile, SavesOnlyAChangeOnlyOverTheVersionItReadAndOnlyWhenWritable) 
   book->FirstSheet().SetCellText(3, 1, "mine too");
   WriteFile(path, "another program's version");
   ExpectError(ErrorCode::ChangedOnDisk, path + ": another program changed it", [&] { book->Save(); });
+  ExpectError(ErrorCode::ChangedOnDisk, "another program changed it",
+              [&] { book->SaveAs(folder.File("./book.xlsx"), true); });
   book.reset();
   ExpectError(ErrorCode::ChangedOnDisk, "another program created it",
               [&] { Workbook::CreateEmpty()->SaveAsNewFile(path); });

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -442,7 +443,11 @@ std::string Workbook::SaveToBytes() {
 }
 
 void Workbook::SaveAs(const std::string& path, bool keepPermissions) {
-  if (file_ && path == file_->path()) return Save();
+  // The held file is saved with Save's checks however its path is spelled (relative, via a link).
+  std::error_code unknown;
+  if (file_ && (path == file_->path() || std::filesystem::equivalent(path, file_->path(), unknown))) {
+    return Save();
+  }
   ReplaceFile(path, SaveToBytes(), keepPermissions);
 }
 

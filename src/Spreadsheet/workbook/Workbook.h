@@ -89,8 +89,9 @@ class Workbook {
   // The workbook as package bytes (changed parts deflated at `compressionLevel`).
   std::string SaveToBytes();
   // Writes the workbook to `path` safely (see ReplaceFile); `keepPermissions` keeps an existing file's
-  // permissions, owner and attributes. The path of the file held for editing is saved as Save does.
-  // On failure the old file is untouched. Throws Io, ReadOnly, and for the held file ChangedOnDisk.
+  // permissions, owner and attributes. The file held for editing, however its path is spelled, is
+  // saved as Save does. On failure the old file is untouched. Throws Io, ReadOnly, and for the held
+  // file ChangedOnDisk.
   void SaveAs(const std::string& path, bool keepPermissions);
   // Writes the file held for editing when anything changed since it was read or last saved; an
   // unchanged workbook leaves the file's bytes, inode and time alone. Throws InvalidArgument for a
