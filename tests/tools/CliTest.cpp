@@ -141,6 +141,13 @@ TEST_F(CommandLine, ListPrintsATableOrJsonOfTheCellsExactly) {
             "Ort     owner  evalcount\n------  -----  ---------\nKöln           0\nGießen         0\n");
   EXPECT_EQ(Ok({"list", full, "--columns", "evalall,source,id", "--json"}).out,
             "[\n  {\"evalall\": \"4\", \"source\": \"web\", \"id\": \"k1\"}\n]\n");
+  // An output that fails (its reader went away) fails the command.
+  std::ostringstream closed;
+  std::ostringstream err;
+  closed.setstate(std::ios::badbit);
+  EXPECT_EQ(cli::Run({"list", book}, closed, err, [this] { return StartRecorded(record); }), 1);
+  EXPECT_EQ(err.str(),
+            "zentora-excel: the output could not be written: its reader stopped or the disk is full\n");
 }
 
 TEST_F(CommandLine, FieldsAreFixedByNameInAnyCaseUnlessWrittenWithDollar) {

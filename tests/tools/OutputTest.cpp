@@ -39,5 +39,20 @@ TEST(Output, JsonEscapesEveryControlCharacterTableCellsStayOnOneLineAndTablesNar
   }
 }
 
+TEST(Output, WritersStopAskingForRowsOnceTheOutputFails) {
+  std::size_t asked = 0;
+  const TableRows table{1000, 1, [&](std::size_t, std::vector<std::string>& cells) {
+                          ++asked;
+                          cells = {"x"};
+                        }};
+  std::ostringstream closed;
+  closed.setstate(std::ios::badbit);
+  WriteTable(closed, table);
+  EXPECT_EQ(asked, 1000u) << "the widths are measured, no line is made";
+  asked = 0;
+  WriteJsonObjects(closed, table);
+  EXPECT_EQ(asked, 1u) << "the headings only";
+}
+
 }  // namespace
 }  // namespace zentora::cli

@@ -1,7 +1,7 @@
 // The command-line program on a temporary copy of the bundled example, run as a user runs it: its
 // changes open in openpyxl; several processes at once lose no change, reading commands leave a
-// prepared workbook alone, failing commands leave it as it was, and a workbook that LibreOffice marks
-// as in use is not written.
+// prepared workbook alone, failing commands leave it as it was, a listing whose reader went away
+// leaves no in-use mark, and a workbook that LibreOffice marks as in use is not written.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -111,6 +111,21 @@ TEST_F(ExampleBook, FailingCommandsLeaveTheWorkbookAsItWasAndReadingOnesLeaveAPr
     EXPECT_EQ(Program(arguments).code, 0) << arguments;
     EXPECT_EQ(Version(), version) << arguments;
   }
+  // A reader gone before a listing larger than the output buffer starts: the command fails and
+  // leaves no in-use mark behind.
+  const std::string large = folder.Path("Gross.xlsx");
+  excel::testing::Grid rows = {{"ID", "TEXT"}};
+  for (int row = 1; row <= 2000; ++row)
+    rows.push_back({"k" + std::to_string(row), "Zeile " + std::to_string(row)});
+  excel::testing::WriteWorkbook(*excel::CreateExcelApplication(), large, rows);
+  const ProcessOutcome closedPipe = RunPython(
+      "import os, subprocess\nr, w = os.pipe()\nos.close(r)\n"
+      "done = subprocess.run([" +
+      ShellQuoted(ZENTORA_EXCEL_PROGRAM) + ", 'list', " + ShellQuoted(large) +
+      "], stdout=w, stderr=subprocess.PIPE)\n"
+      "print(done.returncode, os.path.exists(" +
+      ShellQuoted(folder.Path(".~lock.Gross.xlsx#")) + "))\n");
+  EXPECT_EQ(closedPipe.out, "1 False\n");
 }
 
 }  // namespace

@@ -613,6 +613,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       store.SaveAndClose();
     }
     out << result.view();
+    if (!out.flush()) {
+      err << prefix << "the output could not be written: its reader stopped or the disk is full\n";
+      return kExitFailed;
+    }
     if (globals.notifications) {
       for (const auto& notification : store.notifications().Notifications()) {
         err << "notification " << notification.code << ' ' << JsonString(notification.text) << '\n';

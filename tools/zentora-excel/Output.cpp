@@ -151,7 +151,7 @@ void WriteJsonObjects(std::ostream& out, const TableRows& table) {
   for (const std::string& heading : cells) keys.push_back(JsonString(heading) + ": ");
   out << "[";
   std::string line;
-  for (std::size_t row = 1; row < table.rows; ++row) {
+  for (std::size_t row = 1; row < table.rows && out; ++row) {
     table.row(row, cells);
     line = row == 1 ? "\n  {" : ",\n  {";
     for (std::size_t column = 0; column < keys.size(); ++column) {
@@ -220,7 +220,7 @@ void WriteTable(std::ostream& out, const TableRows& table, std::size_t width) {
     line += '\n';
     out << line;
   };
-  for (std::size_t row = 0; row < table.rows; ++row) {
+  for (std::size_t row = 0; row < table.rows && out; ++row) {
     table.row(row, cells);
     writeRow();
     if (row == 0) {

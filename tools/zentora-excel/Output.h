@@ -18,7 +18,8 @@ std::string JsonString(std::string_view text);
 // A table handed over a row at a time: row(index, cells) sets `cells` to the texts of row `index`
 // (0..rows-1, row 0 the headings), one per column. The writers below ask for each row when they
 // need it (a table twice: once for the column widths, once to write), so that no table is held in
-// memory; `cells` keeps its strings from call to call, so a source can reuse their storage.
+// memory; `cells` keeps its strings from call to call, so a source can reuse their storage. They
+// stop asking once `out` fails (its reader went away, the disk is full).
 struct TableRows {
   std::size_t rows = 0;
   std::size_t columns = 0;
