@@ -232,6 +232,15 @@ TEST_F(CommandLine, AFirstOpeningSaysWhatItChangesAndDryRunWritesNothing) {
         << line;
   EXPECT_NE(Ok({"--dry-run", "list", headings}).err.find("adds the heading \"ID\" in column B, and gives"),
             std::string::npos);
+  // A workbook that cannot take the changes is still read, and the command says they are not kept.
+  const std::string locked = folder.Path("Gesperrt.xlsx");
+  std::filesystem::copy_file(plain, locked);
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
+  const Outcome unsaved = Ok({"list", locked});
+  EXPECT_NE(unsaved.err.find("the file is read-only; the changes of opening it are not kept"),
+            std::string::npos)
+      << unsaved.err;
+  EXPECT_NE(unsaved.out.find("eins"), std::string::npos);
   EXPECT_NE(Ok({"list", plain}).err, "");
   EXPECT_EQ(Ok({"list", plain}).err, "");
 }

@@ -608,6 +608,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     // A change that did not reach the file fails the command; Disconnect would drop the failure.
     if (call.command == "list" || call.command == "show" || call.command == "get" ||
         call.command == "export" || call.command == "copy") {
+      // What the first opening changed is saved here, where a failure can be told; the command only
+      // read, so it still succeeds.
+      try {
+        store.location().Save();
+      } catch (const std::exception& error) {
+        err << prefix << NamingBook(error.what(), book)
+            << "; the changes of opening it are not kept and are made again the next time\n";
+      }
       store.Close();
     } else {
       store.SaveAndClose();
