@@ -605,7 +605,6 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (call.command == "import") ImportInto(call, result, err, store);
     if (call.command == "copy") CopyInto(call, result, store, watch.Factory(), globals.inUseWait);
-    // A change that did not reach the file fails the command; Disconnect would drop the failure.
     if (call.command == "list" || call.command == "show" || call.command == "get" ||
         call.command == "export" || call.command == "copy") {
       // What the first opening changed is saved here, where a failure can be told; the command only
@@ -618,6 +617,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       }
       store.Close();
     } else {
+      // A change that did not reach the file fails the command; Disconnect would drop the failure.
       store.SaveAndClose();
     }
     out << result.view();
