@@ -607,15 +607,15 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (call.command == "copy") CopyInto(call, result, store, watch.Factory(), globals.inUseWait);
     if (call.command == "list" || call.command == "show" || call.command == "get" ||
         call.command == "export" || call.command == "copy") {
-      // What the first opening changed is saved here, where a failure can be told; the command only
-      // read, so it still succeeds.
+      // What the first opening changed is saved here, where a failure can be told, and only here:
+      // Close would serialise the workbook and fail again. The command only read, so it succeeds.
       try {
         store.location().Save();
       } catch (const std::exception& error) {
         err << prefix << NamingBook(error.what(), book)
             << "; the changes of opening it are not kept and are made again the next time\n";
       }
-      store.Close();
+      store.CloseWithoutSaving();
     } else {
       // A change that did not reach the file fails the command; Disconnect would drop the failure.
       store.SaveAndClose();
