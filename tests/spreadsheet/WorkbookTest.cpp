@@ -157,6 +157,8 @@ TEST(CellTextReading, EveryKindOfStoredValueByCellAndByRow) {
     for (std::uint32_t column = ranges[i].first; column <= ranges[i].second; ++column)
       EXPECT_EQ(sheet.CellText(40, column), expected[i][column - ranges[i].first]) << column;
   }
+  EXPECT_EQ(sheet.LastCellRow(), 40u);
+  EXPECT_EQ(Workbook::CreateEmpty()->FirstSheet().LastCellRow(), 0u);
   sheet.RowTexts(41, 1, 3, texts);
   EXPECT_EQ(texts, (std::vector<std::string>{"", "", ""}));
   ExpectError(ErrorCode::OutOfRange, "cell (1, 0)", [&] { sheet.RowTexts(1, 0, 2, texts); });

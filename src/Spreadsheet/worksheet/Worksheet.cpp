@@ -288,6 +288,13 @@ void Worksheet::ForEachFormula(const std::function<void(std::uint32_t, std::uint
   }
 }
 
+std::uint32_t Worksheet::LastCellRow() const {
+  for (auto row = rows_.rbegin(); row != rows_.rend(); ++row) {
+    if (!row->cells.empty()) return row->number;
+  }
+  return 0;
+}
+
 std::string Worksheet::DimensionReference() const {
   CellRange bounds{0, kMaxColumns, 0, 0};
   for (const Row& row : rows_) {

@@ -104,6 +104,8 @@ class Worksheet {
   bool formulasMoved() const { return formulasMoved_; }
   // The cells' bounding range as the <dimension> reference ("A1" for an empty sheet).
   std::string DimensionReference() const;
+  // The number of the last row holding a cell; 0 for a sheet without cells.
+  std::uint32_t LastCellRow() const;
   // Called by DeleteRows after the cells moved: (first deleted row, number of rows).
   std::function<void(std::uint32_t, std::uint32_t)> rowsDeleted;
 

@@ -83,10 +83,8 @@ class EngineWorksheet : public ExcelWorksheet {
   }
 
   std::int32_t LastRow() override {
-    return Translated([&] {
-      return static_cast<std::int32_t>(
-          engine::ParseRangeAddress(book_->FirstSheet().DimensionReference()).lastRow);
-    });
+    return Translated(
+        [&] { return static_cast<std::int32_t>(std::max(1u, book_->FirstSheet().LastCellRow())); });
   }
   std::string CellText(std::int32_t row, std::int32_t column) override {
     std::uint32_t r = CheckedRow(row), c = CheckedColumn(column);
